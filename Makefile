@@ -1,0 +1,36 @@
+# The two commands of the project: `make run` and `make test`.
+# Each does all the set-up a fresh Debian machine needs.
+
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+RELEASE_DIR := build/release
+TEST_DIR := build/test
+
+.PHONY: run test deps release test-build clean
+
+deps:
+	@./scripts/install-deps.sh
+	@./scripts/fetch-raknet.sh
+
+release: deps
+	@cmake -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release -DORVN_TESTS=OFF -DORVN_BENCH=OFF >/dev/null
+	@cmake --build $(RELEASE_DIR) -j $(JOBS)
+	@mkdir -p run/plugins
+	@cp $(RELEASE_DIR)/examples/*.so run/plugins/
+
+run: release
+	@cd run && exec ../$(RELEASE_DIR)/bin/orvn-server
+
+# Debug build of the project's own code under AddressSanitizer and UBSan, with
+# clang so that the fuzz targets build in the same tree.
+test-build:
+	@ORVN_NEED_CLANG=1 ./scripts/install-deps.sh
+	@./scripts/fetch-raknet.sh
+	@cmake -S . -B $(TEST_DIR) -DCMAKE_BUILD_TYPE=Debug -DORVN_SANITIZE=ON -DORVN_FUZZ=ON \
+		-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+	@cmake --build $(TEST_DIR) -j $(JOBS)
+
+test: test-build
+	@cd $(TEST_DIR) && ctest --output-on-failure -j $(JOBS)
+
+clean:
+	rm -rf build

@@ -1,0 +1,155 @@
+#include "CServer.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "Console.h"
+
+namespace
+{
+int ReadDecimal(const char* szText)
+{
+    return static_cast<int>(strtol(szText, nullptr, 10));
+}
+
+void WarnParameters(const char* szKey)
+{
+    ConsolePrint("Warning: parameters for '%s' in config were not as expected\n", szKey);
+}
+
+// A CR before the newline (files written with CR LF ends) is not part of a value.
+void DropLineEnd(char* szLine)
+{
+    size_t nLength = strlen(szLine);
+    if (nLength > 0 && szLine[nLength - 1] == '\n')
+        szLine[--nLength] = '\0';
+    if (nLength > 0 && szLine[nLength - 1] == '\r')
+        szLine[--nLength] = '\0';
+}
+} // namespace
+
+// Each option is compared exactly; a value argument is examined as an option
+// in its turn, and an option missing its value ends the scan.
+void CServer::ApplyCommandLine(int argc, const char* const* argv)
+{
+    for (int i = 1; i < argc; ++i)
+    {
+        const char* szArg = argv[i];
+        const bool bHasValue = i + 1 < argc;
+        const char* szValue = bHasValue ? argv[i + 1] : nullptr;
+        if (strcmp(szArg, "-maxplayers") == 0)
+        {
+            if (!bHasValue)
+                return;
+            int nLimit = ReadDecimal(szValue);
+            m_nMaxPlayersLimit = (nLimit < 1 || nLimit > MAX_PLAYER_SLOTS) ? MAX_PLAYER_SLOTS : nLimit;
+            if (m_nMaxPlayers > m_nMaxPlayersLimit)
+                m_nMaxPlayers = m_nMaxPlayersLimit;
+        }
+        else if (strcmp(szArg, "-port") == 0)
+        {
+            if (!bHasValue)
+                return;
+            m_nCommandLinePort = m_nPort = ReadDecimal(szValue);
+        }
+        else if (strcmp(szArg, "-bindip") == 0)
+        {
+            if (!bHasValue)
+                return;
+            m_bBindHostFromCommandLine = true;
+            CopyText(m_szCommandLineBindHost, szValue, sizeof(m_szCommandLineBindHost));
+            CopyText(m_szBindHost, szValue, sizeof(m_szBindHost));
+        }
+        else if (strcmp(szArg, "-noanticheat") == 0)
+        {
+            m_bAnticheatFromCommandLine = true;
+            m_bAnticheatDisabled = true;
+        }
+        else if (strcmp(szArg, "-allow-server-runas-root") == 0)
+        {
+            m_bRunAsRootAllowed = true;
+        }
+    }
+}
+
+namespace
+{
+// Text keys of server.cfg: the sscanf pattern that reads the key and its value.
+struct STextKey
+{
+    const char* szKey;
+    const char* szPattern;
+    char* (*pfnField)(CServer& server);
+    size_t nSize;
+};
+
+#define TEXT_FIELD(member) [](CServer& server) -> char* { return server.member; }, sizeof(CServer::member)
+
+const STextKey g_aTextKeys[] = {
+    {"servername", "%63s %63[^\n]s", TEXT_FIELD(m_szServerName)},
+    {"mapname", "%63s %63[^\n]s", TEXT_FIELD(m_szMapName)},
+    {"gamemode", "%63s %63[^\n]s", TEXT_FIELD(m_szGameModeText)},
+    {"password", "%63s %63[^\n]s", TEXT_FIELD(m_szPassword)},
+    {"plugins", "%63s %255[^\n]s", TEXT_FIELD(m_szPlugins)},
+    {"bindhost", "%63s %63[^\n]s", TEXT_FIELD(m_szBindHost)},
+    {"adminpass", "%63s %63[^\n]s", TEXT_FIELD(m_szAdminPassword)},
+    {"version", "%63s %11[^\n]s", TEXT_FIELD(m_szVersion)},
+};
+} // namespace
+
+void CServer::ReadConfig(const char* szPath)
+{
+    FILE* pFile = fopen(szPath, "r");
+    if (!pFile)
+        return;
+    char szLine[512];
+    while (fgets(szLine, sizeof(szLine), pFile))
+    {
+        DropLineEnd(szLine);
+        char szKey[64];
+        if (sscanf(szLine, "%63s", szKey) != 1)
+            continue;
+        ReadConfigLine(szLine, szKey);
+    }
+    fclose(pFile);
+}
+
+void CServer::ReadConfigLine(const char* szLine, const char* szKey)
+{
+    char szScratch[64];
+    for (const STextKey& key : g_aTextKeys)
+    {
+        if (!TextEqualNoCase(szKey, key.szKey))
+            continue;
+        if (strcmp(key.szKey, "bindhost") == 0 && m_bBindHostFromCommandLine)
+            return;
+        char* szField = key.pfnField(*this);
+        if (sscanf(szLine, key.szPattern, szScratch, szField) != 2)
+            WarnParameters(key.szKey);
+        szField[key.nSize - 1] = '\0';
+        return;
+    }
+    int nValue = 0;
+    if (TextEqualNoCase(szKey, "maxplayers"))
+    {
+        if (sscanf(szLine, "%63s %d", szScratch, &m_nMaxPlayers) != 2)
+            WarnParameters("maxplayers");
+        m_nMaxPlayers = m_nMaxPlayers < 1 ? 1 : (m_nMaxPlayers > m_nMaxPlayersLimit ? m_nMaxPlayersLimit : m_nMaxPlayers);
+    }
+    else if (TextEqualNoCase(szKey, "port"))
+    {
+        if (m_nCommandLinePort > 0)
+            return;
+        if (sscanf(szLine, "%63s %d", szScratch, &m_nPort) != 2)
+            WarnParameters("port");
+    }
+    else if (TextEqualNoCase(szKey, "anticheat"))
+    {
+        if (m_bAnticheatFromCommandLine)
+            return;
+        if (sscanf(szLine, "%63s %d", szScratch, &nValue) != 2)
+            WarnParameters("anticheat");
+        m_bAnticheatDisabled = (nValue == 0);
+    }
+}

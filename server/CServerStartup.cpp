@@ -1,0 +1,67 @@
+#include "CServer.h"
+
+#include "CBanList.h"
+#include "CPluginManager.h"
+#include "Console.h"
+#include "ITimeSource.h"
+#include "net/CNetwork.h"
+#include "net/CQueryHandler.h"
+#include "net/INetPeer.h"
+#include "net/MessageHandlers.h"
+#include "platform/Platform.h"
+#include "players/CPlayerPool.h"
+#include "world/CStreamer.h"
+
+// The construction steps after the defaults, in start-up order. A failure
+// prints its line; the caller closes the log and exits with status 1.
+bool CServer::Initialise(int argc, const char* const* argv)
+{
+    ApplyCommandLine(argc, argv);
+    if (PlatformIsRunningAsRoot() && !m_bRunAsRootAllowed)
+        ConsolePrint("Warning: running the server as root; pass -allow-server-runas-root to silence this warning.");
+    ReadConfig("server.cfg");
+    g_pPluginManager->LoadPlugins(m_szPlugins);
+
+    // Queries are answered as soon as the socket exists, before the first tick.
+    GetQueryHandler()->Refresh(*this);
+    m_pNetwork = new CNetwork(m_pPendingPeer);
+    m_pPendingPeer = nullptr;
+    if (!m_pNetwork->Startup(m_nMaxPlayers, m_nMaxPlayersLimit, m_nPort, m_szPassword, m_szBindHost))
+    {
+        ConsolePrint("Unable to start server on host: %s port: %d. Port in use?", m_szBindHost, m_nPort);
+        return false;
+    }
+    // Bans kept from earlier runs are in force from here on.
+    LoadBanList(m_pNetwork);
+    RegisterMessageHandlers(m_pNetwork);
+
+    m_pPlayerPool = new CPlayerPool();
+
+    ConsoleWrite("** Started OR:VN 0.4 Server **\n");
+    ConsoleWrite(" Port: %d\n Max players: %d\n\n", m_nPort, m_nMaxPlayers);
+
+    for (uint64_t& ullTotal : m_aullPerfTotals)
+        ullTotal = 0;
+    m_uiLastPerfReport = GetTimeSource()->GetTickMs();
+    // The streamer, with one second between the starts of its player and vehicle passes.
+    m_pStreamer = new CStreamer(m_pPlayerPool, 1000, 1000);
+    m_bEntityProcessing = true;
+    return true;
+}
+
+// Pools go first, while the network can still tell clients; the network last.
+CServer::~CServer()
+{
+    ConsoleWrite("** Shutting down server **\n");
+    if (m_pPlayerPool)
+        m_pPlayerPool->DeleteAll();
+    delete m_pPlayerPool;
+    m_pPlayerPool = nullptr;
+    delete m_pStreamer;
+    m_pStreamer = nullptr;
+    delete m_pNetwork;
+    m_pNetwork = nullptr;
+    delete m_pPendingPeer;
+    if (g_pServer == this)
+        g_pServer = nullptr;
+}

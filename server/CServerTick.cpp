@@ -1,0 +1,106 @@
+#include "CServer.h"
+
+#include "CPluginManager.h"
+#include "ITimeSource.h"
+#include "net/CNetwork.h"
+#include "net/CQueryHandler.h"
+#include "players/CPlayerPool.h"
+#include "world/CStreamer.h"
+
+namespace
+{
+const char* const g_aszPerfDescriptions[8] = {
+    "Streaming",          "Vehicle proximity checks", "Processing players", "Processing vehicles",
+    "Processing pickups", "Processing objects",       "Packet processing",  "Plugin frame event",
+};
+
+// Runs one stage of the tick and adds its duration to a performance slot.
+template <typename Stage> void MeasureStage(CServer& server, int nSlot, Stage stage)
+{
+    ITimeSource* pTime = GetTimeSource();
+    uint64_t ullStart = pTime->GetMicroseconds();
+    stage();
+    server.AddPerfTime(nSlot, pTime->GetMicroseconds() - ullStart);
+}
+} // namespace
+
+// One frame. Every stage below handles its own errors; a slow one only
+// delays the next frame.
+void CServer::Tick()
+{
+    // Seconds since the previous frame, for OnServerFrame.
+    m_fFrameTime = MeasureFrameTime();
+    // The clock every deadline of this frame compares against.
+    m_uiNow = GetTimeSource()->GetTickMs();
+    // Every waiting message, through its handler.
+    MeasureStage(*this, PERF_PACKETS, [this] { m_pNetwork->ProcessIncoming(); });
+    // Server browsers see this frame's settings and players from here on.
+    GetQueryHandler()->Refresh(*this);
+    // The stage totals to plugins every 30 seconds.
+    if (m_uiLastPerfReport + 30000 < m_uiNow)
+        ReportPerformance();
+    // Connections that never said who they are, at most every 100 ms.
+    if (m_uiLastJoinCheck + 100 < m_uiNow)
+        SweepJoinDeadlines();
+    // Nothing of the world runs until start-up has finished.
+    if (!m_bEntityProcessing)
+        return;
+    // Players: pending kicks, relays, far lists, away checks.
+    MeasureStage(*this, PERF_PLAYERS, [this] { m_pPlayerPool->ProcessAll(); });
+    // The streamer: one player and one vehicle per tick; it times its own two passes.
+    m_pStreamer->Process(m_uiNow);
+    // The in-game clock and its periodic re-broadcast.
+    StepClock();
+    // Plugins' frame event, last of all.
+    MeasureStage(*this, PERF_FRAME_EVENT, [this] { g_pPluginManager->OnServerFrame(m_fFrameTime); });
+}
+
+float CServer::MeasureFrameTime()
+{
+    ITimeSource* pTime = GetTimeSource();
+    uint64_t ullCounter = pTime->GetPerfCounter();
+    if (m_ullLastFrameCounter == 0)
+        m_ullLastFrameCounter = ullCounter;
+    uint64_t ullElapsed = ullCounter - m_ullLastFrameCounter;
+    m_ullLastFrameCounter = ullCounter;
+    return static_cast<float>(static_cast<double>(ullElapsed) / static_cast<double>(pTime->GetPerfFrequency()));
+}
+
+void CServer::ReportPerformance()
+{
+    g_pPluginManager->OnServerPerformanceReport(8, const_cast<const char**>(g_aszPerfDescriptions),
+                                                m_aullPerfTotals);
+    for (uint64_t& ullTotal : m_aullPerfTotals)
+        ullTotal = 0;
+    m_uiLastPerfReport = m_uiNow;
+}
+
+// A connection has 2500 ms to send its join request.
+void CServer::SweepJoinDeadlines()
+{
+    for (int nSlot = 0; nSlot < MAX_PLAYER_SLOTS; ++nSlot)
+    {
+        if (m_abyConnectionState[nSlot] != CONNECTION_CONNECTED || !(m_auiJoinDeadline[nSlot] < m_uiNow))
+            continue;
+        LogMessage("Disconnecting client at ID %d - hasn't told us who he is.", nSlot);
+        Kick(nSlot, true);
+    }
+    m_uiLastJoinCheck = m_uiNow;
+}
+
+// Whole minutes since the reference advance the clock; the remainder carries
+// over, so no time is lost between frames.
+void CServer::StepClock()
+{
+    if (m_uiTimeRate == 0)
+        return;
+    uint32_t uiMinutes = (m_uiNow - m_uiClockReference) / m_uiTimeRate;
+    if (uiMinutes == 0)
+        return;
+    m_uiClockReference += uiMinutes * m_uiTimeRate;
+    uint32_t uiTotal = m_TimeState.byMinute + uiMinutes;
+    m_TimeState.byHour = static_cast<uint8_t>((m_TimeState.byHour + uiTotal / 60) % 24);
+    m_TimeState.byMinute = static_cast<uint8_t>(uiTotal % 60);
+    if (m_uiNow - m_uiLastTimeBroadcast > 10000)
+        SendWorldState(ID_TIME_STATE, -1);
+}

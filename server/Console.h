@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdarg>
+
+// Console and log output. One print routine writes each line to standard
+// output and appends it to server_log.txt; a few start and stop lines go to
+// standard output alone.
+
+// Opens server_log.txt (or szPath) for appending; false when it cannot be
+// opened, and the run stays console-only.
+bool ConsoleOpenLog(const char* szPath);
+void ConsoleCloseLog();
+bool ConsoleHasLog();
+
+// printf-style; at most 511 characters are kept; a newline is added on both
+// outputs (the puts behaviour), so a format ending in "\n" leaves an empty line.
+void ConsolePrint(const char* szFormat, ...) __attribute__((format(printf, 1, 2)));
+void ConsolePrintV(const char* szFormat, va_list args);
+
+// Standard output only, written as formatted with no newline added.
+void ConsoleWrite(const char* szFormat, ...) __attribute__((format(printf, 1, 2)));

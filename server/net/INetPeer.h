@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+
+// One received message as the transport hands it over.
+struct SNetPacket
+{
+    const uint8_t* pData;
+    int nLength;
+    // Connection index of the sender: the player slot.
+    int nSlot;
+    // Opaque handle the transport needs to release the message.
+    void* pHandle;
+};
+
+// The narrow seam between CNetwork and the transport. The real one wraps a
+// RakNet peer; the recording one in the tests captures every send and lets a
+// test inject messages, so handlers run without sockets.
+class INetPeer
+{
+public:
+    virtual ~INetPeer() = default;
+
+    // Binds and listens; nMaxConnections is the room allocated for connections.
+    virtual bool Startup(int nMaxConnections, int nPort, const char* szBindHost) = 0;
+    virtual void SetMaximumIncomingConnections(int nConnections) = 0;
+    virtual int GetMaximumIncomingConnections() const = 0;
+    virtual void SetOccasionalPing(bool bEnabled) = 0;
+    // The bytes as given (the caller includes the terminating zero).
+    virtual void SetIncomingPassword(const char* pPassword, int nLength) = 0;
+
+    // The next waiting message; false when none is waiting.
+    virtual bool Receive(SNetPacket& packet) = 0;
+    virtual void DeallocatePacket(SNetPacket& packet) = 0;
+
+    // nSlot >= 0 with bBroadcast false: to that connection. bBroadcast true:
+    // to every connection, except nSlot when nSlot >= 0.
+    virtual void Send(const uint8_t* pData, int nLength, int nPriority, int nReliability, int nChannel,
+                      int nSlot, bool bBroadcast) = 0;
+    virtual void CloseConnection(int nSlot, bool bNotify, int nChannel, int nPriority) = 0;
+
+    // IPv4 address of a slot, in network byte order; false for no connection.
+    virtual bool GetAddress(int nSlot, uint32_t& uiAddress, uint16_t& usPort) const = 0;
+    virtual int GetPing(int nSlot) const = 0;
+
+    virtual void AddToBanList(const char* szAddress) = 0;
+    virtual void RemoveFromBanList(const char* szAddress) = 0;
+    virtual bool IsBanned(const char* szAddress) const = 0;
+
+    // Notifies connected clients for nBlockMs, then stops.
+    virtual void Shutdown(int nBlockMs, int nChannel, int nPriority) = 0;
+};

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdint>
+
+// The server's only contact with the operating system outside RakNet: clocks,
+// sleeping, the console control events, the process's user. Dynamic libraries
+// and directory listing have their own classes beside this file.
+
+// Milliseconds since an arbitrary start, monotonic, 32-bit and wrapping: every
+// deadline in the server compares against it unsigned.
+uint32_t PlatformGetTickCount();
+
+// The high-resolution counter and its ticks per second.
+uint64_t PlatformGetPerfCounter();
+uint64_t PlatformGetPerfFrequency();
+
+// Microseconds of the same monotonic clock, for stage timing.
+uint64_t PlatformGetMicroseconds();
+
+void PlatformSleep(uint32_t uiMilliseconds);
+
+// Console control types, as the handler receives them.
+enum EConsoleControl
+{
+    CONSOLE_CTRL_C = 0,
+    CONSOLE_CTRL_BREAK = 1,
+    CONSOLE_CTRL_CLOSE = 2,
+    CONSOLE_CTRL_LOGOFF = 5,
+    CONSOLE_CTRL_SHUTDOWN = 6,
+};
+
+// Installs pfnHandler for SIGINT (Ctrl-C, 0), SIGQUIT (Ctrl-Break, 1),
+// SIGHUP (close, 2) and SIGTERM (shut-down, 6). The handler runs in signal
+// context: it may only store a flag.
+typedef bool (*ConsoleControlHandler)(int nControlType);
+bool PlatformSetConsoleControlHandler(ConsoleControlHandler pfnHandler);
+
+bool PlatformIsRunningAsRoot();

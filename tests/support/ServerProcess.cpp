@@ -1,0 +1,126 @@
+#include "ServerProcess.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <netinet/in.h>
+#include <sstream>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#ifndef ORVN_SERVER_BINARY
+#define ORVN_SERVER_BINARY "orvn-server"
+#endif
+
+CServerProcess::~CServerProcess()
+{
+    if (m_nPid > 0)
+        Stop(SIGKILL, 2000);
+    if (!m_strOutputFile.empty())
+        unlink(m_strOutputFile.c_str());
+}
+
+bool CServerProcess::Start(const std::string& strFolder, const std::vector<std::string>& args,
+                           const std::string& strBinary)
+{
+    char szTemplate[] = "/tmp/orvn-server-out-XXXXXX";
+    int nFd = mkstemp(szTemplate);
+    if (nFd < 0)
+        return false;
+    m_strOutputFile = szTemplate;
+    std::string strPath = strBinary.empty() ? ORVN_SERVER_BINARY : strBinary;
+    m_nPid = fork();
+    if (m_nPid == 0)
+    {
+        dup2(nFd, STDOUT_FILENO);
+        dup2(nFd, STDERR_FILENO);
+        close(nFd);
+        if (chdir(strFolder.c_str()) != 0)
+            _exit(127);
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(strPath.c_str()));
+        for (const std::string& strArg : args)
+            argv.push_back(const_cast<char*>(strArg.c_str()));
+        argv.push_back(nullptr);
+        execv(strPath.c_str(), argv.data());
+        _exit(127);
+    }
+    close(nFd);
+    return m_nPid > 0;
+}
+
+std::string CServerProcess::Output() const
+{
+    std::ifstream file(m_strOutputFile, std::ios::binary);
+    std::stringstream contents;
+    contents << file.rdbuf();
+    return contents.str();
+}
+
+bool CServerProcess::WaitForOutput(const std::string& strText, int nTimeoutMs) const
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(nTimeoutMs);
+    while (std::chrono::steady_clock::now() < deadline)
+    {
+        if (Output().find(strText) != std::string::npos)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return Output().find(strText) != std::string::npos;
+}
+
+int CServerProcess::WaitExit(int nTimeoutMs)
+{
+    if (m_nPid <= 0)
+        return -1;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(nTimeoutMs);
+    while (std::chrono::steady_clock::now() < deadline)
+    {
+        int nStatus = 0;
+        pid_t nDone = waitpid(m_nPid, &nStatus, WNOHANG);
+        if (nDone == m_nPid)
+        {
+            m_nPid = -1;
+            return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : 128 + WTERMSIG(nStatus);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return -1;
+}
+
+int CServerProcess::Stop(int nSignal, int nTimeoutMs)
+{
+    if (m_nPid <= 0)
+        return -1;
+    kill(m_nPid, nSignal);
+    int nStatus = WaitExit(nTimeoutMs);
+    if (nStatus < 0 && m_nPid > 0)
+    {
+        kill(m_nPid, SIGKILL);
+        waitpid(m_nPid, nullptr, 0);
+        m_nPid = -1;
+    }
+    return nStatus;
+}
+
+int FindFreeUdpPort()
+{
+    int nSocket = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = 0;
+    int nPort = 0;
+    if (bind(nSocket, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0)
+    {
+        socklen_t nLength = sizeof(address);
+        getsockname(nSocket, reinterpret_cast<sockaddr*>(&address), &nLength);
+        nPort = ntohs(address.sin_port);
+    }
+    close(nSocket);
+    return nPort;
+}

@@ -57,17 +57,18 @@ void CServer::SendWorldState(uint8_t byMessageId, int nSlot)
         m_pNetwork->SendToPlayer(nSlot, stream, NET_HIGH_PRIORITY, NET_RELIABLE, 0);
 }
 
+// The table covers every slot the peer can hand out, not just those below the
+// current incoming limit: lowering the limit must not strand joined players.
 void CServer::SetConnectionState(int nSlot, uint8_t byState)
 {
-    if (!m_pNetwork || nSlot < 0 || nSlot >= m_pNetwork->GetMaxIncoming() || nSlot >= MAX_PLAYER_SLOTS ||
-        byState > CONNECTION_JOINED)
+    if (nSlot < 0 || nSlot >= MAX_PLAYER_SLOTS || byState > CONNECTION_JOINED)
         return;
     m_abyConnectionState[nSlot] = byState;
 }
 
 uint8_t CServer::GetConnectionState(int nSlot) const
 {
-    if (!m_pNetwork || nSlot < 0 || nSlot >= m_pNetwork->GetMaxIncoming() || nSlot >= MAX_PLAYER_SLOTS)
+    if (nSlot < 0 || nSlot >= MAX_PLAYER_SLOTS)
         return CONNECTION_NONE;
     return m_abyConnectionState[nSlot];
 }

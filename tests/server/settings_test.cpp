@@ -47,7 +47,7 @@ TEST(Settings, DefaultsMatchTheProtocol)
     EXPECT_EQ(server.m_nMaxPlayersLimit, 100);
     EXPECT_TRUE(server.m_bUseClasses);
     EXPECT_FALSE(server.m_bEntityProcessing);
-    EXPECT_EQ(server.m_WorldOptions.uiOptions, 0x2620u);
+    EXPECT_EQ(+server.m_WorldOptions.uiOptions, 0x2620u);
     EXPECT_FLOAT_EQ(server.m_afWorldBounds[1], -2350.0f);
     EXPECT_EQ(server.m_vSpawnCameraPosition.x, 477.508f);
     EXPECT_EQ(server.m_TimeState.byHour, 12);
@@ -216,7 +216,7 @@ TEST(Classes, FiftyFitAndTheFiftyFirstIsRefused)
     record.uiColour = 999;
     EXPECT_EQ(server.AddClass(record), -1);
     EXPECT_EQ(server.m_nClassCount, 50);
-    EXPECT_EQ(server.GetClass(49)->uiColour, 49u);
+    EXPECT_EQ(+server.GetClass(49)->uiColour, 49u);
     EXPECT_EQ(server.GetClass(50), nullptr);
     EXPECT_EQ(server.GetClass(-1), nullptr);
 }
@@ -253,8 +253,8 @@ TEST(WorldState, OptionSetterChangesOnlyRealChanges)
     server.SetWorldOption(3, true);
     EXPECT_TRUE(server.GetWorldOption(3));
     server.SetWorldOption(5, false);
-    EXPECT_EQ(server.m_WorldOptions.uiOptions, 0x2600u | 0x8u);
+    EXPECT_EQ(+server.m_WorldOptions.uiOptions, 0x2600u | 0x8u);
     server.SetTimeRate(0x12345);
-    EXPECT_EQ(server.m_TimeState.usTimeRate, 0x2345);
+    EXPECT_EQ(+server.m_TimeState.usTimeRate, 0x2345);
     EXPECT_EQ(server.m_uiTimeRate, 0x12345u);
 }

@@ -1,0 +1,339 @@
+#include "PluginFuncs.h"
+
+#include <type_traits>
+
+// Placeholders for the slots whose family is not written yet. Each has the
+// slot's exact signature and gives the answer an unknown id gets (0, -1 or
+// 0.0); slots without an id answer 0, "nothing done". A family that gets
+// written fills its own slots over these in BuildPluginFuncs.
+
+namespace
+{
+template <typename TFunction, int nResult> struct SStub;
+
+template <typename TResult, typename... TParams, int nResult> struct SStub<TResult (*)(TParams...), nResult>
+{
+    static TResult Call(TParams...)
+    {
+        if constexpr (!std::is_void_v<TResult>)
+            return static_cast<TResult>(nResult);
+    }
+};
+
+// The printf-style slots.
+template <typename TResult, typename... TParams, int nResult>
+struct SStub<TResult (*)(TParams..., ...), nResult>
+{
+    static TResult Call(TParams..., ...)
+    {
+        if constexpr (!std::is_void_v<TResult>)
+            return static_cast<TResult>(nResult);
+    }
+};
+} // namespace
+
+#define STUB(slot, result) pFuncs->slot = SStub<decltype(PluginFuncs::slot), result>::Call
+
+// Chat lines and on-screen messages (10, 11).
+static void FillMessageStubs(PluginFuncs* pFuncs)
+{
+    STUB(SendClientMessage, 0);
+    STUB(SendGameMessage, 0);
+}
+
+// World effects, hidden map objects, weapon data, key binds, markers (78..96)
+// and radio stations (111, 112).
+static void FillWorldStubs(PluginFuncs* pFuncs)
+{
+    STUB(CreateExplosion, 0);
+    STUB(PlaySound, 0);
+    STUB(HideMapObject, 0);
+    STUB(ShowMapObject, 0);
+    STUB(ShowAllMapObjects, 0);
+    STUB(SetWeaponDataValue, 0);
+    STUB(GetWeaponDataValue, 0);
+    STUB(ResetWeaponDataValue, 0);
+    STUB(IsWeaponDataValueModified, 0);
+    STUB(ResetWeaponData, 0);
+    STUB(ResetAllWeaponData, 0);
+    STUB(GetKeyBindUnusedSlot, -1);
+    STUB(GetKeyBindData, 0);
+    STUB(RegisterKeyBind, 0);
+    STUB(RemoveKeyBind, 0);
+    STUB(RemoveAllKeyBinds, 0);
+    STUB(CreateMarker, -1);
+    STUB(DestroyMarker, 0);
+    STUB(GetMarkerInfo, 0);
+    STUB(SetRadioStation, 0);
+    STUB(RemoveRadioStation, 0);
+}
+
+// Text and named elements (97..110).
+static void FillElementStubs(PluginFuncs* pFuncs)
+{
+    STUB(CreateTextElement, -1);
+    STUB(DestroyTextElement, 0);
+    STUB(ShowTextElement, 0);
+    STUB(HideTextElement, 0);
+    STUB(SetTextElementValues12, 0);
+    STUB(SetTextElementValues34, 0);
+    STUB(SetTextElementScale, 0);
+    STUB(SetTextElementFlag, 0);
+    STUB(CreateNamedElement, -1);
+    STUB(DestroyNamedElement, 0);
+    STUB(ShowNamedElement, 0);
+    STUB(HideNamedElement, 0);
+    STUB(SetNamedElementValues12, 0);
+    STUB(SetNamedElementValue3, 0);
+}
+
+// Players (115, 120..219, 331..337). KickPlayer and BanPlayer answer 1 even
+// for an id that names nobody.
+static void FillPlayerStubs(PluginFuncs* pFuncs)
+{
+    STUB(GetPlayerClass, 0);
+    STUB(IsPlayerAdmin, 0);
+    STUB(SetPlayerAdmin, 0);
+    STUB(GetPlayerIP, 0);
+    STUB(KickPlayer, 1);
+    STUB(BanPlayer, 1);
+    STUB(BanIP, 0);
+    STUB(UnbanIP, 0);
+    STUB(IsIPBanned, 0);
+    STUB(GetPlayerIdFromName, -1);
+    STUB(IsPlayerConnected, 0);
+    STUB(IsPlayerSpawned, 0);
+    STUB(IsPlayerStreamedForPlayer, 0);
+    STUB(GetPlayerKey, 0);
+    STUB(SetPlayerWorld, 0);
+    STUB(GetPlayerWorld, 0);
+    STUB(SetPlayerSecondaryWorld, 0);
+    STUB(GetPlayerSecondaryWorld, 0);
+    STUB(GetPlayerUniqueWorld, 0);
+    STUB(IsWorldVisibleToPlayer, 0);
+    STUB(GetPlayerState, 0);
+    STUB(GetPlayerName, 0);
+    STUB(SetPlayerName, 0);
+    STUB(SetPlayerClassByteA, 0);
+    STUB(GetPlayerClassByteA, 0);
+    STUB(SetPlayerClassByteB, 0);
+    STUB(GetPlayerClassByteB, 0);
+    STUB(SetPlayerColour, 0);
+    STUB(GetPlayerColour, -1);
+    STUB(ForcePlayerSpawn, 0);
+    STUB(ForcePlayerSelect, 0);
+    STUB(ForceAllSelect, 0);
+    STUB(GivePlayerMoney, 0);
+    STUB(SetPlayerMoney, 0);
+    STUB(GetPlayerMoney, 0);
+    STUB(SetPlayerScore, 0);
+    STUB(GetPlayerScore, 0);
+    STUB(GetPlayerPing, -1);
+    STUB(GetPlayerClientToggle, 0);
+    STUB(GetPlayerClientValue, 0);
+    STUB(GetPlayerUniqueId, 0);
+    STUB(SetPlayerHealth, 0);
+    STUB(GetPlayerHealth, 0);
+    STUB(SetPlayerArmour, 0);
+    STUB(GetPlayerArmour, 0);
+    STUB(SetPlayerFlagsByte, 0);
+    STUB(GetPlayerFlagsByte, 0);
+    STUB(SetPlayerPosition, 0);
+    STUB(GetPlayerPosition, 0);
+    STUB(SetPlayerSpeed, 0);
+    STUB(GetPlayerSpeed, 0);
+    STUB(AddPlayerSpeed, 0);
+    STUB(SetPlayerHeading, 0);
+    STUB(GetPlayerHeading, 0);
+    STUB(SetPlayerExtraState, 0);
+    STUB(GetPlayerExtraState, 0);
+    STUB(PutPlayerInVehicle, 0);
+    STUB(RemovePlayerFromVehicle, 0);
+    STUB(GetPlayerInVehicleStatus, 0);
+    STUB(GetPlayerInVehicleSlot, -1);
+    STUB(GetPlayerVehicleId, 0);
+    STUB(SetPlayerOption0, 0);
+    STUB(GetPlayerOption0, 0);
+    STUB(SetPlayerOption1, 0);
+    STUB(GetPlayerOption1, 0);
+    STUB(SetPlayerOption2, 0);
+    STUB(GetPlayerOption2, 0);
+    STUB(SetPlayerOption3, 0);
+    STUB(GetPlayerOption3, 0);
+    STUB(SetPlayerOption4, 0);
+    STUB(GetPlayerOption4, 0);
+    STUB(SetPlayerOption5, 0);
+    STUB(GetPlayerOption5, 0);
+    STUB(SetPlayerOption6, 0);
+    STUB(GetPlayerOption6, 0);
+    STUB(SetPlayerOption12, 0);
+    STUB(GetPlayerOption12, 0);
+    STUB(SetPlayerOption8, 0);
+    STUB(GetPlayerOption8, 0);
+    STUB(SetPlayerOption7, 0);
+    STUB(GetPlayerOption7, 0);
+    STUB(GivePlayerWeapon, 0);
+    STUB(SetPlayerWeapon, 0);
+    STUB(GetPlayerWeapon, 0);
+    STUB(GetPlayerWeaponAmmo, 0);
+    STUB(SetPlayerWeaponSlot, 0);
+    STUB(GetPlayerWeaponSlot, 0);
+    STUB(GetPlayerWeaponAtSlot, 0);
+    STUB(GetPlayerAmmoAtSlot, 0);
+    STUB(RemovePlayerWeapon, 0);
+    STUB(RemoveAllWeapons, 0);
+    STUB(SetCameraPosition, 0);
+    STUB(RestoreCamera, 0);
+    STUB(GetPlayerResyncFlag, 0);
+    STUB(SendPlayerPair, 0);
+    STUB(SetPlayerSettableByte, 0);
+    STUB(GetPlayerStandingOnVehicle, -1);
+    STUB(GetPlayerStandingOnObject, -1);
+    STUB(IsPlayerAway, 0);
+    STUB(GetPlayerSpectateTarget, -1);
+    STUB(SetPlayerSpectateTarget, 0);
+    STUB(SendPlayerTextBlock, 0);
+    STUB(GetPlayerSyncFlag0, 0);
+    STUB(GetPlayerSyncFlag1, 0);
+    STUB(GetPlayerSyncCode, -1);
+    STUB(GetPlayerKeys, -1);
+    STUB(GetPlayerAimDirection, 0);
+    STUB(GetPlayerAimPosition, 0);
+}
+
+// Vehicles and handling rules (220..292).
+static void FillVehicleStubs(PluginFuncs* pFuncs)
+{
+    STUB(CreateVehicle, 0);
+    STUB(DeleteVehicle, 0);
+    STUB(GetVehicleSyncSource, -1);
+    STUB(GetVehicleSyncType, -1);
+    STUB(IsVehicleStreamedForPlayer, 0);
+    STUB(SetVehicleWorld, 0);
+    STUB(GetVehicleWorld, -1);
+    STUB(GetVehicleModel, 0);
+    STUB(GetVehicleOccupant, -1);
+    STUB(RespawnVehicle, 0);
+    STUB(SetVehicleOptionByte, 0);
+    STUB(GetVehicleOptionByte, 0);
+    STUB(ExplodeVehicle, 0);
+    STUB(IsVehicleWrecked, 0);
+    STUB(SetVehiclePosition, 0);
+    STUB(GetVehiclePosition, 0);
+    STUB(SetVehicleRotation, 0);
+    STUB(SetVehicleRotationEuler, 0);
+    STUB(GetVehicleRotation, 0);
+    STUB(GetVehicleRotationEuler, 0);
+    STUB(SetVehicleSpeed, 0);
+    STUB(GetVehicleSpeed, 0);
+    STUB(AddVehicleSpeed, 0);
+    STUB(SetVehicleRelativeSpeed, 0);
+    STUB(GetVehicleRelativeSpeed, 0);
+    STUB(AddVehicleRelativeSpeed, 0);
+    STUB(SetVehicleTurnSpeed, 0);
+    STUB(GetVehicleTurnSpeed, 0);
+    STUB(AddVehicleTurnSpeed, 0);
+    STUB(SetVehicleRelativeTurnSpeed, 0);
+    STUB(GetVehicleRelativeTurnSpeed, 0);
+    STUB(AddVehicleRelativeTurnSpeed, 0);
+    STUB(SetVehicleSpawnPosition, 0);
+    STUB(GetVehicleSpawnPosition, 0);
+    STUB(SetVehicleSpawnRotation, 0);
+    STUB(SetVehicleSpawnRotationEuler, 0);
+    STUB(GetVehicleSpawnRotation, 0);
+    STUB(GetVehicleSpawnRotationEuler, 0);
+    STUB(SetVehicleIdleRespawnTimer, 0);
+    STUB(GetVehicleIdleRespawnTimer, 0);
+    STUB(SetVehicleHealth, 0);
+    STUB(GetVehicleHealth, 0);
+    STUB(SetVehicleColours, 0);
+    STUB(GetVehicleColours, 0);
+    STUB(SetVehicleLocked, 0);
+    STUB(IsVehicleLocked, 0);
+    STUB(SetVehiclePartStatus, 0);
+    STUB(GetVehiclePartStatus, 0);
+    STUB(SetVehicleDoorStatus, 0);
+    STUB(GetVehicleDoorStatus, 0);
+    STUB(SetVehicleDamageData, 0);
+    STUB(GetVehicleDamageData, 0);
+    STUB(SetVehicleOptionFlag1, 0);
+    STUB(GetVehicleOptionFlag1, 0);
+    STUB(SetVehicleOptionFlag0, 0);
+    STUB(GetVehicleOptionFlag0, 0);
+    STUB(SetVehicleRadio, 0);
+    STUB(GetVehicleRadio, -1);
+    STUB(SetVehicleRadioFlag, 0);
+    STUB(GetVehicleRadioFlag, 0);
+    STUB(GetVehicleOptionFlag2, -1);
+    STUB(SetVehicleOptionFlag2, 0);
+    STUB(ResetAllVehicleHandlings, 0);
+    STUB(ExistsHandlingRule, 0);
+    STUB(SetHandlingRule, 0);
+    STUB(GetHandlingRule, 0);
+    STUB(ResetHandlingRule, 0);
+    STUB(ResetHandling, 0);
+    STUB(ExistsInstHandlingRule, 0);
+    STUB(SetInstHandlingRule, 0);
+    STUB(GetInstHandlingRule, 0);
+    STUB(ResetInstHandlingRule, 0);
+    STUB(ResetInstHandling, 0);
+}
+
+// Pickups (293..308).
+static void FillPickupStubs(PluginFuncs* pFuncs)
+{
+    STUB(CreatePickup, -1);
+    STUB(DeletePickup, 0);
+    STUB(IsPickupStreamedForPlayer, 0);
+    STUB(SetPickupWorld, 0);
+    STUB(GetPickupWorld, -1);
+    STUB(GetPickupAlpha, 0);
+    STUB(SetPickupAlpha, 0);
+    STUB(IsPickupAutomatic, 0);
+    STUB(SetPickupIsAutomatic, 0);
+    STUB(SetPickupAutoTimer, 0);
+    STUB(GetPickupAutoTimer, -1);
+    STUB(RefreshPickup, 0);
+    STUB(GetPickupPosition, 0);
+    STUB(SetPickupPosition, 0);
+    STUB(GetPickupModel, 0);
+    STUB(GetPickupQuantity, 0);
+}
+
+// Map objects (309..330).
+static void FillObjectStubs(PluginFuncs* pFuncs)
+{
+    STUB(CreateObject, -1);
+    STUB(DeleteObject, 0);
+    STUB(IsObjectStreamedForPlayer, 0);
+    STUB(GetObjectModel, 0);
+    STUB(SetObjectWorld, 0);
+    STUB(GetObjectWorld, -1);
+    STUB(SetObjectAlpha, 0);
+    STUB(GetObjectAlpha, 0);
+    STUB(MoveObjectTo, 0);
+    STUB(MoveObjectBy, 0);
+    STUB(SetObjectPosition, 0);
+    STUB(GetObjectPosition, 0);
+    STUB(RotateObjectTo, 0);
+    STUB(RotateObjectToEuler, 0);
+    STUB(RotateObjectBy, 0);
+    STUB(RotateObjectByEuler, 0);
+    STUB(GetObjectRotation, 0);
+    STUB(GetObjectRotationEuler, 0);
+    STUB(SetObjectShotReport, 0);
+    STUB(IsObjectShotReportEnabled, 0);
+    STUB(SetObjectTouchedReport, 0);
+    STUB(IsObjectTouchedReportEnabled, 0);
+}
+
+void FillStubFuncs(PluginFuncs* pFuncs)
+{
+    FillMessageStubs(pFuncs);
+    FillWorldStubs(pFuncs);
+    FillElementStubs(pFuncs);
+    FillPlayerStubs(pFuncs);
+    FillVehicleStubs(pFuncs);
+    FillPickupStubs(pFuncs);
+    FillObjectStubs(pFuncs);
+}

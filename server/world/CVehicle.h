@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstdint>
+
+#include "IRefCounter.h"
+
+// A vehicle of the vehicle pool; ids 1..1000. Owned by its pool; destroyed through the
+// lock of IRefCounter when a plugin deletes it from inside an event about it.
+class CVehicle : public IRefCounter
+{
+public:
+    explicit CVehicle(uint16_t wId) : m_wId(wId) {}
+
+    uint16_t GetId() const { return m_wId; }
+
+private:
+    // The pool slot, fixed for the entity's life.
+    uint16_t m_wId;
+};

@@ -1,0 +1,209 @@
+#include "net/CRakNetPeer.h"
+
+#include <cstring>
+
+#include "MessageIdentifiers.h"
+#include "PacketPriority.h"
+#include "RakNetSocket2.h"
+#include "RakNetTypes.h"
+#include "RakPeerInterface.h"
+
+#include "net/CQueryHandler.h"
+
+namespace
+{
+// Replies to a query through the socket the request came in on.
+class CRakNetQuerySocket : public IQueryReplySocket
+{
+public:
+    CRakNetQuerySocket(RakNet::RakNetSocket2* pSocket, const RakNet::SystemAddress& address)
+        : m_pSocket(pSocket), m_Address(address)
+    {
+    }
+
+    // The address is the one the datagram came from; the arguments repeat it.
+    void SendTo(uint32_t, uint16_t, const uint8_t* pData, int nLength) override
+    {
+        if (!m_pSocket)
+            return;
+        RakNet::RNS2_SendParameters parameters;
+        parameters.data = reinterpret_cast<char*>(const_cast<uint8_t*>(pData));
+        parameters.length = nLength;
+        parameters.systemAddress = m_Address;
+        m_pSocket->Send(&parameters, _FILE_AND_LINE_);
+    }
+
+private:
+    RakNet::RakNetSocket2* m_pSocket;
+    RakNet::SystemAddress m_Address;
+};
+
+// The peer that owns a received datagram's buffer; null when the socket
+// does not say.
+RakNet::RNS2EventHandler* OwnerOfDatagram(RakNet::RNS2RecvStruct* pRecv)
+{
+    if (!pRecv->socket || !pRecv->socket->IsBerkleySocket())
+        return nullptr;
+    return static_cast<RakNet::RNS2_Berkley*>(pRecv->socket)->GetBindings()->eventHandler;
+}
+
+// RakNet calls this on its receive thread for every datagram, before its
+// own processing; returning true lets RakNet handle the datagram, false
+// makes it drop it. RakNet does not release a dropped datagram's buffer, so
+// an answered query gives it back to its peer here (otherwise every query
+// would leak a buffer); without a known owner the datagram goes on to
+// RakNet, which ignores it.
+bool OnIncomingDatagram(RakNet::RNS2RecvStruct* pRecv)
+{
+    if (!pRecv || pRecv->bytesRead <= 0)
+        return true;
+    int nLength = pRecv->bytesRead;
+    if (nLength > MAXIMUM_MTU_SIZE)
+        nLength = MAXIMUM_MTU_SIZE;
+    CRakNetQuerySocket socket(pRecv->socket, pRecv->systemAddress);
+    uint32_t uiAddress = pRecv->systemAddress.address.addr4.sin_addr.s_addr;
+    uint16_t usPort = pRecv->systemAddress.GetPort();
+    bool bAnswered = GetQueryHandler()->HandleQueryDatagram(&socket, uiAddress, usPort,
+                                                            reinterpret_cast<uint8_t*>(pRecv->data), nLength);
+    if (!bAnswered)
+        return true;
+    RakNet::RNS2EventHandler* pOwner = OwnerOfDatagram(pRecv);
+    if (!pOwner)
+        return true;
+    pOwner->DeallocRNS2RecvStruct(pRecv, _FILE_AND_LINE_);
+    return false;
+}
+
+RakNet::AddressOrGUID AddressOfSlot(RakNet::RakPeerInterface* pPeer, int nSlot)
+{
+    if (nSlot < 0)
+        return RakNet::AddressOrGUID(RakNet::UNASSIGNED_SYSTEM_ADDRESS);
+    return RakNet::AddressOrGUID(pPeer->GetSystemAddressFromIndex(static_cast<unsigned int>(nSlot)));
+}
+} // namespace
+
+CRakNetPeer::CRakNetPeer() : m_pPeer(RakNet::RakPeerInterface::GetInstance()) {}
+
+CRakNetPeer::~CRakNetPeer()
+{
+    RakNet::RakPeerInterface::DestroyInstance(m_pPeer);
+}
+
+// A bind host too long for the socket description is refused rather than
+// cut, so the server never listens on an address other than the one asked for.
+bool CRakNetPeer::Startup(int nMaxConnections, int nPort, const char* szBindHost)
+{
+    RakNet::SocketDescriptor socket(static_cast<unsigned short>(nPort), nullptr);
+    if (szBindHost && szBindHost[0])
+    {
+        if (strlen(szBindHost) >= sizeof(socket.hostAddress))
+            return false;
+        strcpy(socket.hostAddress, szBindHost);
+    }
+    // Installed before the socket exists, so no datagram slips past it.
+    m_pPeer->SetIncomingDatagramEventHandler(OnIncomingDatagram);
+    return m_pPeer->Startup(static_cast<unsigned int>(nMaxConnections), &socket, 1) == RakNet::RAKNET_STARTED;
+}
+
+void CRakNetPeer::SetMaximumIncomingConnections(int nConnections)
+{
+    m_pPeer->SetMaximumIncomingConnections(static_cast<unsigned short>(nConnections < 0 ? 0 : nConnections));
+}
+
+int CRakNetPeer::GetMaximumIncomingConnections() const
+{
+    return static_cast<int>(m_pPeer->GetMaximumIncomingConnections());
+}
+
+void CRakNetPeer::SetOccasionalPing(bool bEnabled)
+{
+    m_pPeer->SetOccasionalPing(bEnabled);
+}
+
+void CRakNetPeer::SetIncomingPassword(const char* pPassword, int nLength)
+{
+    m_pPeer->SetIncomingPassword(pPassword, nLength);
+}
+
+bool CRakNetPeer::Receive(SNetPacket& packet)
+{
+    RakNet::Packet* pPacket = m_pPeer->Receive();
+    if (!pPacket)
+        return false;
+    packet.pData = pPacket->data;
+    packet.nLength = static_cast<int>(pPacket->length);
+    packet.nSlot = m_pPeer->GetIndexFromSystemAddress(pPacket->systemAddress);
+    packet.pHandle = pPacket;
+    return true;
+}
+
+void CRakNetPeer::DeallocatePacket(SNetPacket& packet)
+{
+    if (packet.pHandle)
+        m_pPeer->DeallocatePacket(static_cast<RakNet::Packet*>(packet.pHandle));
+    packet.pHandle = nullptr;
+    packet.pData = nullptr;
+    packet.nLength = 0;
+}
+
+void CRakNetPeer::Send(const uint8_t* pData, int nLength, int nPriority, int nReliability, int nChannel,
+                       int nSlot, bool bBroadcast)
+{
+    if (!pData || nLength <= 0)
+        return;
+    RakNet::AddressOrGUID target = AddressOfSlot(m_pPeer, nSlot);
+    // A send to one connection that does not exist would go nowhere.
+    if (!bBroadcast && target.systemAddress == RakNet::UNASSIGNED_SYSTEM_ADDRESS)
+        return;
+    m_pPeer->Send(reinterpret_cast<const char*>(pData), nLength, static_cast<PacketPriority>(nPriority),
+                  static_cast<PacketReliability>(nReliability), static_cast<char>(nChannel), target,
+                  bBroadcast);
+}
+
+void CRakNetPeer::CloseConnection(int nSlot, bool bNotify, int nChannel, int nPriority)
+{
+    RakNet::AddressOrGUID target = AddressOfSlot(m_pPeer, nSlot);
+    if (target.systemAddress == RakNet::UNASSIGNED_SYSTEM_ADDRESS)
+        return;
+    m_pPeer->CloseConnection(target, bNotify, static_cast<unsigned char>(nChannel),
+                             static_cast<PacketPriority>(nPriority));
+}
+
+bool CRakNetPeer::GetAddress(int nSlot, uint32_t& uiAddress, uint16_t& usPort) const
+{
+    RakNet::AddressOrGUID target = AddressOfSlot(m_pPeer, nSlot);
+    if (target.systemAddress == RakNet::UNASSIGNED_SYSTEM_ADDRESS)
+        return false;
+    uiAddress = target.systemAddress.address.addr4.sin_addr.s_addr;
+    usPort = target.systemAddress.GetPort();
+    return true;
+}
+
+int CRakNetPeer::GetPing(int nSlot) const
+{
+    RakNet::AddressOrGUID target = AddressOfSlot(m_pPeer, nSlot);
+    if (target.systemAddress == RakNet::UNASSIGNED_SYSTEM_ADDRESS)
+        return -1;
+    return m_pPeer->GetLastPing(target);
+}
+
+void CRakNetPeer::AddToBanList(const char* szAddress)
+{
+    m_pPeer->AddToBanList(szAddress, 0);
+}
+
+void CRakNetPeer::RemoveFromBanList(const char* szAddress)
+{
+    m_pPeer->RemoveFromBanList(szAddress);
+}
+
+bool CRakNetPeer::IsBanned(const char* szAddress) const
+{
+    return m_pPeer->IsBanned(szAddress);
+}
+
+void CRakNetPeer::Shutdown(int nBlockMs, int nChannel, int nPriority)
+{
+    m_pPeer->Shutdown(static_cast<unsigned int>(nBlockMs < 0 ? 0 : nBlockMs),
+                      static_cast<unsigned char>(nChannel), static_cast<PacketPriority>(nPriority));
+}

@@ -1,0 +1,56 @@
+#include "net/MessageHandlers.h"
+
+#include "net/CNetwork.h"
+#include "net/CSessionHandlers.h"
+#include "players/CPlayerChat.h"
+#include "players/CPlayerSync.h"
+#include "players/PlayerHandlers.h"
+
+namespace
+{
+struct SHandlerRow
+{
+    int nId;
+    MessageHandler pfnHandler;
+};
+
+// One row per handled identifier; identifiers without a row are ignored.
+const SHandlerRow g_aHandlerRows[] = {
+    {ID_CONNECTION_ENDED, &CSessionHandlers::OnConnectionEnded},
+    {ID_CONNECTION_OPENED, &CSessionHandlers::OnConnectionOpened},
+    {ID_JOIN_REQUEST, &CSessionHandlers::OnJoinRequest},
+    {ID_QUIT, &CSessionHandlers::OnQuit},
+    {ID_ADMIN_LOGIN, &CSessionHandlers::OnAdminLogin},
+    {ID_ADMIN_KICK, &CSessionHandlers::OnAdminKick},
+    {ID_ADMIN_BAN, &CSessionHandlers::OnAdminBan},
+    {ID_PLAYER_LIST_REQUEST, &CPlayerHandlers::HandlePlayerListRequest},
+    {ID_REQUEST_CLASS, &CPlayerHandlers::HandleRequestClass},
+    {ID_REQUEST_SPAWN, &CPlayerHandlers::HandleRequestSpawn},
+    {ID_SPAWNED, &CPlayerHandlers::HandleSpawned},
+    {ID_DEATH_REPORT, &CPlayerHandlers::HandleDeathReport},
+    {ID_PLAYER_CHAT, &CPlayerChat::HandleChat},
+    {ID_PLAYER_PRIVATE_MESSAGE, &CPlayerChat::HandlePrivateMessage},
+    {ID_PLAYER_COMMAND, &CPlayerChat::HandleCommand},
+    {ID_ONFOOT_SYNC, &CPlayerSync::HandleOnFootSync},
+    {ID_AIM_SYNC, &CPlayerSync::HandleAimSync},
+    {ID_DRIVER_SYNC, &CPlayerSync::HandleDriverSync},
+    {ID_PASSENGER_SYNC, &CPlayerSync::HandlePassengerSync},
+    {ID_CLIENT_TOGGLE_ON, &CPlayerSync::HandleClientToggle},
+    {ID_CLIENT_TOGGLE_OFF, &CPlayerSync::HandleClientToggle},
+    {ID_TWO_BYTE_REPORT, &CPlayerSync::HandleTwoByteReport},
+    {ID_VALUE_REPORT, &CPlayerSync::HandleValueReport},
+    {ID_ENTRY_LOCK_RELEASE, &CPlayerSync::HandleEntryLockRelease},
+    {ID_THREE_BYTE_REPORT, &CPlayerSync::HandleThreeByteReport},
+    {ID_AREA_EFFECT_REPORT, &CPlayerSync::HandleAreaEffect},
+    {ID_PROJECTILE_LAUNCH, &CPlayerSync::HandleProjectileLaunch},
+    {ID_PROJECTILE_IMPACT, &CPlayerSync::HandleProjectileImpact},
+    {ID_WEAPON_LOST, &CPlayerSync::HandleWeaponLost},
+    {ID_CLIENT_VALUE, &CPlayerSync::HandleClientValue},
+};
+} // namespace
+
+void RegisterMessageHandlers(CNetwork* pNetwork)
+{
+    for (const SHandlerRow& row : g_aHandlerRows)
+        pNetwork->RegisterHandler(row.nId, row.pfnHandler);
+}

@@ -1,0 +1,156 @@
+// Feeds arbitrary bytes to the server's two ways in from the network: the
+// message dispatch (every registered handler, on a server over the recording
+// transport) and the query handler. Nothing may crash, hang or read outside
+// the input; the sanitizers watch.
+//
+// Input: the first byte selects the way in.
+//   bit 7 set:   the rest is one datagram for the query handler.
+//   bit 7 clear: bits 0..2 pick the slot (0..7), bits 3..4 the state to put
+//                it in first (0 as it is, 1 connected, 2 joined, 3 as it is
+//                after a tick of 600 ms); the rest is one raw message,
+//                identifier included, dispatched from that slot.
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "BitStream.h"
+#include "CPluginManager.h"
+#include "CServer.h"
+#include "ITimeSource.h"
+#include "net/CNetwork.h"
+#include "net/CQueryHandler.h"
+#include "net/support/CRecordingPeer.h"
+#include "players/CPlayerPool.h"
+
+namespace
+{
+struct SFuzzServer
+{
+    CManualTime time;
+    CServer* pServer = nullptr;
+    nettest::CRecordingPeer* pPeer = nullptr;
+};
+
+class CDiscardingSocket : public IQueryReplySocket
+{
+public:
+    void SendTo(uint32_t, uint16_t, const uint8_t* pData, int nLength) override
+    {
+        // Touch every byte, so a reply built from uninitialised or freed memory shows.
+        for (int i = 0; i < nLength; ++i)
+            m_uiSum += pData[i];
+    }
+    uint32_t m_uiSum = 0;
+};
+
+std::vector<uint8_t> JoinRequest(int nSlot)
+{
+    RakNet::BitStream stream;
+    stream.Write(static_cast<uint8_t>(152));
+    stream.Write(static_cast<uint32_t>(0x04E6F218));
+    stream.Write(static_cast<uint32_t>(66100));
+    std::string strName = "Fuzz" + std::to_string(nSlot);
+    stream.Write(static_cast<uint8_t>(strName.size()));
+    stream.Write(strName.data(), static_cast<unsigned int>(strName.size()));
+    stream.Write(static_cast<uint8_t>(0));
+    stream.Write(true);
+    stream.Write(static_cast<uint8_t>(2));
+    stream.Write("id", 2);
+    const uint8_t* pData = stream.GetData();
+    return std::vector<uint8_t>(pData, pData + BITS_TO_BYTES(stream.GetNumberOfBitsUsed()));
+}
+
+// The run's working folder, removed when the run ends.
+std::filesystem::path g_Folder;
+
+void RemoveFolder()
+{
+    std::error_code error;
+    std::filesystem::current_path(std::filesystem::temp_directory_path(), error);
+    std::filesystem::remove_all(g_Folder, error);
+}
+
+// One server for the whole run, in a folder of its own, printing nowhere.
+SFuzzServer& Server()
+{
+    static SFuzzServer* s_pServer = nullptr;
+    if (s_pServer)
+        return *s_pServer;
+    s_pServer = new SFuzzServer();
+    std::random_device random;
+    g_Folder = std::filesystem::temp_directory_path() / ("orvn-fuzz-" + std::to_string(random()));
+    std::filesystem::create_directories(g_Folder);
+    std::filesystem::current_path(g_Folder);
+    std::atexit(RemoveFolder);
+    if (!freopen("/dev/null", "w", stdout))
+        perror("freopen");
+
+    SetTimeSource(&s_pServer->time);
+    g_pPluginManager = new CPluginManager();
+    g_pFuncs = g_pPluginManager->GetFunctions();
+    s_pServer->pServer = new CServer();
+    s_pServer->pPeer = new nettest::CRecordingPeer();
+    s_pServer->pServer->UseNetPeer(s_pServer->pPeer);
+    const char* const apszArgs[] = {"orvn-server", "-allow-server-runas-root", "-maxplayers", "8"};
+    if (!s_pServer->pServer->Initialise(4, apszArgs))
+        abort();
+    g_pServer = s_pServer->pServer;
+    for (int nSlot = 0; nSlot < 8; ++nSlot)
+        s_pServer->pPeer->SetAddress(nSlot, 10, 0, 0, static_cast<uint8_t>(nSlot + 1));
+    return *s_pServer;
+}
+
+void Tick(SFuzzServer& fuzz, uint32_t uiMs)
+{
+    fuzz.time.Advance(uiMs);
+    fuzz.pServer->Tick();
+    fuzz.pPeer->ClearSent();
+}
+
+void PrepareSlot(SFuzzServer& fuzz, int nSlot, int nState)
+{
+    CServer& server = *fuzz.pServer;
+    if (nState == 3)
+    {
+        Tick(fuzz, 600);
+        return;
+    }
+    if (nState >= 1 && server.GetConnectionState(nSlot) == CONNECTION_NONE)
+    {
+        fuzz.pPeer->SetAddress(nSlot, 10, 0, 0, static_cast<uint8_t>(nSlot + 1));
+        fuzz.pPeer->InjectNewConnection(nSlot);
+        Tick(fuzz, 1);
+    }
+    if (nState == 2 && server.GetConnectionState(nSlot) == CONNECTION_CONNECTED)
+    {
+        std::vector<uint8_t> request = JoinRequest(nSlot);
+        fuzz.pServer->m_pNetwork->DispatchRaw(nSlot, request.data(), static_cast<int>(request.size()));
+    }
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
+{
+    if (nSize < 1 || nSize > 4096)
+        return 0;
+    SFuzzServer& fuzz = Server();
+    // The input itself is read-only; the handlers get a copy of exactly its length.
+    std::vector<uint8_t> body(pData + 1, pData + nSize);
+    if (pData[0] & 0x80)
+    {
+        CDiscardingSocket socket;
+        GetQueryHandler()->HandleQueryDatagram(&socket, 0x0100007F, 4000, body.data(),
+                                               static_cast<int>(body.size()));
+        return 0;
+    }
+    int nSlot = pData[0] & 0x07;
+    PrepareSlot(fuzz, nSlot, (pData[0] >> 3) & 0x03);
+    fuzz.pServer->m_pNetwork->DispatchRaw(nSlot, body.data(), static_cast<int>(body.size()));
+    Tick(fuzz, 5);
+    return 0;
+}

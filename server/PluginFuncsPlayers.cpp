@@ -1,0 +1,938 @@
+#include <cmath>
+#include <cstring>
+
+#include "CBanList.h"
+#include "CPluginManager.h"
+#include "CServer.h"
+#include "PluginFuncs.h"
+#include "TextUtil.h"
+#include "net/CNetwork.h"
+#include "players/CPlayer.h"
+#include "players/CPlayerPool.h"
+#include "players/CPlayerSyncWorld.h"
+#include "players/PlayerMessages.h"
+#include "world/CStreamer.h"
+
+// Slots 10 and 11 (chat lines and on-screen messages), 120..219 and 331..337
+// (players). Each validates the player id against the pool, then reads a
+// field of the record or calls one player operation; the operation stores
+// and announces. An id names a player when it is 0..99 and the slot is taken.
+
+namespace
+{
+CPlayer* PlayerOf(int32_t nPlayerId)
+{
+    return g_pServer && g_pServer->m_pPlayerPool ? g_pServer->m_pPlayerPool->Get(nPlayerId) : nullptr;
+}
+
+CNetwork* Network()
+{
+    return g_pServer ? g_pServer->m_pNetwork : nullptr;
+}
+
+// The -1 and 255 of the two message functions.
+bool MeansEveryPlayer(int32_t nPlayerId)
+{
+    return nPlayerId == -1 || nPlayerId == 255;
+}
+
+// The player text getters empty the buffer first, whatever the id.
+int32_t CopyPlayerText(const char* szText, char* szBuffer, int32_t nSize)
+{
+    if (szBuffer && nSize > 0)
+        szBuffer[0] = '\0';
+    if (!szText)
+        return 0;
+    CopyText(szBuffer, szText, nSize);
+    return 1;
+}
+
+// A float from a plugin as a whole number: truncated, then the low 8 bits.
+// Values an integer cannot hold (and NaN) give 0 instead of undefined results.
+uint8_t LowByteOf(float fValue)
+{
+    if (!(fValue > -9.2e18f && fValue < 9.2e18f))
+        return 0;
+    return static_cast<uint8_t>(static_cast<long long>(fValue));
+}
+
+// Writes the three values of a vector; each pointer may be null.
+void WriteVector(const Vector& v, float* pfX, float* pfY, float* pfZ)
+{
+    if (pfX)
+        *pfX = v.x;
+    if (pfY)
+        *pfY = v.y;
+    if (pfZ)
+        *pfZ = v.z;
+}
+
+int32_t SlotSendClientMessage(int32_t nPlayerId, int32_t nColour, const char* szFormat, ...)
+{
+    const bool bAll = MeansEveryPlayer(nPlayerId);
+    if (!bAll && !PlayerOf(nPlayerId))
+        return 0;
+    va_list args;
+    va_start(args, szFormat);
+    const char* szText = FormatPluginText(szFormat, args);
+    va_end(args);
+    SendChatLine(bAll ? -1 : nPlayerId, static_cast<uint32_t>(nColour), szText);
+    return 1;
+}
+
+int32_t SlotSendGameMessage(int32_t nPlayerId, int32_t nType, const char* szFormat, ...)
+{
+    const bool bAll = MeansEveryPlayer(nPlayerId);
+    if (!bAll && !PlayerOf(nPlayerId))
+        return 0;
+    va_list args;
+    va_start(args, szFormat);
+    const char* szText = FormatPluginText(szFormat, args);
+    va_end(args);
+    ::SendGameMessage(bAll ? -1 : nPlayerId, static_cast<uint32_t>(nType), szText);
+    return 1;
+}
+
+// Admin, address, kick and ban (120..127).
+
+int32_t IsPlayerAdmin(int32_t nPlayerId)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    return pPlayer && pPlayer->IsAdmin() ? 1 : 0;
+}
+
+int32_t SetPlayerAdmin(int32_t nPlayerId, int32_t nIsAdmin)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    if (!pPlayer)
+        return 0;
+    pPlayer->SetAdmin(nIsAdmin != 0);
+    return 1;
+}
+
+int32_t GetPlayerIP(int32_t nPlayerId, char* szBuffer, int32_t nSize)
+{
+    if (szBuffer && nSize > 0)
+        szBuffer[0] = '\0';
+    CNetwork* pNetwork = Network();
+    if (!PlayerOf(nPlayerId) || !pNetwork)
+        return 0;
+    char szAddress[16];
+    pNetwork->GetAddress(nPlayerId, szAddress, sizeof(szAddress));
+    return CopyPlayerText(szAddress, szBuffer, nSize);
+}
+
+// Answers 1 whatever the id; an id that names nobody kicks nobody.
+int32_t KickPlayer(int32_t nPlayerId)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    if (!pPlayer)
+        return 1;
+    if (g_pFuncs)
+        g_pFuncs->LogMessage("Kicking player '%s' at ID %d through scripts.\n", pPlayer->GetName(), nPlayerId);
+    g_pServer->Kick(nPlayerId, false);
+    return 1;
+}
+
+int32_t BanPlayer(int32_t nPlayerId)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    if (pPlayer && !pPlayer->IsMarkedForDeletion())
+        g_pServer->BanPlayer(nPlayerId);
+    return 1;
+}
+
+int32_t BanIP(const char* szAddress)
+{
+    AddBan(szAddress);
+    return 1;
+}
+
+int32_t UnbanIP(const char* szAddress)
+{
+    RemoveBan(szAddress);
+    return 1;
+}
+
+int32_t IsIPBanned(const char* szAddress)
+{
+    return IsBanned(szAddress) ? 1 : 0;
+}
+
+// Identity and connection (128..132, 139..141, 156..159, 217).
+
+// Exact, case-sensitive, lowest slot first.
+int32_t GetPlayerIdFromName(const char* szName)
+{
+    if (!szName)
+        return -1;
+    for (int nSlot = 0; nSlot < MAX_PLAYER_SLOTS; ++nSlot)
+    {
+        CPlayer* pPlayer = PlayerOf(nSlot);
+        if (pPlayer && strcmp(pPlayer->GetName(), szName) == 0)
+            return nSlot;
+    }
+    return -1;
+}
+
+int32_t IsPlayerConnected(int32_t nPlayerId)
+{
+    return PlayerOf(nPlayerId) ? 1 : 0;
+}
+
+int32_t IsPlayerSpawned(int32_t nPlayerId)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    return pPlayer && pPlayer->m_bSpawned ? 1 : 0;
+}
+
+int32_t IsPlayerStreamedForPlayer(int32_t nPlayerId, int32_t nObserverId)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    CPlayer* pObserver = PlayerOf(nObserverId);
+    if (!pPlayer || !pObserver || !g_pServer->m_pStreamer)
+        return 0;
+    return g_pServer->m_pStreamer->IsPlayerStreamed(pObserver, pPlayer) ? 1 : 0;
+}
+
+int32_t GetPlayerKey(int32_t nPlayerId)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    return pPlayer ? static_cast<int32_t>(pPlayer->GetPlayerId()) : 0;
+}
+
+int32_t GetPlayerState(int32_t nPlayerId)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    return pPlayer ? pPlayer->m_byState : 0;
+}
+
+int32_t GetPlayerName(int32_t nPlayerId, char* szBuffer, int32_t nSize)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    return CopyPlayerText(pPlayer ? pPlayer->GetName() : nullptr, szBuffer, nSize);
+}
+
+int32_t SetPlayerName(int32_t nPlayerId, const char* szName)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    return pPlayer && pPlayer->SetName(szName) ? 1 : 0;
+}
+
+int32_t GetPlayerPing(int32_t nPlayerId)
+{
+    CNetwork* pNetwork = Network();
+    if (!PlayerOf(nPlayerId) || !pNetwork)
+        return -1;
+    return pNetwork->GetPing(nPlayerId);
+}
+
+int32_t GetPlayerClientToggle(int32_t nPlayerId)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    return pPlayer && pPlayer->m_bClientToggle ? 1 : 0;
+}
+
+double GetPlayerClientValue(int32_t nPlayerId)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    return pPlayer ? pPlayer->m_dClientValue : 0.0;
+}
+
+int32_t GetPlayerUniqueId(int32_t nPlayerId, char* szBuffer, int32_t nSize)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    return CopyPlayerText(pPlayer ? pPlayer->GetUniqueId() : nullptr, szBuffer, nSize);
+}
+
+int32_t IsPlayerAway(int32_t nPlayerId)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    return pPlayer && pPlayer->m_bAway ? 1 : 0;
+}
+
+// Worlds (133..138).
+
+int32_t SetPlayerWorld(int32_t nPlayerId, int32_t nWorld)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    if (!pPlayer)
+        return 0;
+    pPlayer->SetWorld(nWorld);
+    return 1;
+}
+
+int32_t GetPlayerWorld(int32_t nPlayerId)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    return pPlayer ? pPlayer->m_usWorld : 0;
+}
+
+int32_t SetPlayerSecondaryWorld(int32_t nPlayerId, int32_t nWorld)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    if (!pPlayer)
+        return 0;
+    pPlayer->SetSecondaryWorld(nWorld);
+    return 1;
+}
+
+int32_t GetPlayerSecondaryWorld(int32_t nPlayerId)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    return pPlayer ? pPlayer->m_usSecondaryWorld : 0;
+}
+
+int32_t GetPlayerUniqueWorld(int32_t nPlayerId)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    return pPlayer ? PRIVATE_WORLD_BASE + pPlayer->GetSlot() : 0;
+}
+
+int32_t IsWorldVisibleToPlayer(int32_t nPlayerId, int32_t nWorld)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    return pPlayer && pPlayer->IsWorldVisible(nWorld) ? 1 : 0;
+}
+
+// Class values, colour, money, score (142..155) and spawning (148..150).
+
+int32_t SetPlayerClassByteA(int32_t nPlayerId, int32_t nValue)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    if (!pPlayer)
+        return 0;
+    pPlayer->SetClassByteA(static_cast<uint8_t>(nValue), true);
+    return 1;
+}
+
+int32_t GetPlayerClassByteA(int32_t nPlayerId)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    return pPlayer ? pPlayer->m_byClassByteA : 0;
+}
+
+int32_t SetPlayerClassByteB(int32_t nPlayerId, int32_t nValue)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    if (!pPlayer)
+        return 0;
+    pPlayer->SetClassByteB(static_cast<uint8_t>(nValue), true);
+    return 1;
+}
+
+int32_t GetPlayerClassByteB(int32_t nPlayerId)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    return pPlayer ? pPlayer->m_byClassByteB : 0;
+}
+
+int32_t SetPlayerColour(int32_t nPlayerId, int32_t nColour)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    if (!pPlayer)
+        return 0;
+    pPlayer->SetColour(static_cast<uint32_t>(nColour), true);
+    return 1;
+}
+
+int32_t GetPlayerColour(int32_t nPlayerId)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    return pPlayer ? static_cast<int32_t>(pPlayer->m_uiColour) : -1;
+}
+
+int32_t ForcePlayerSpawn(int32_t nPlayerId)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    if (!pPlayer)
+        return 0;
+    pPlayer->PermitSpawn();
+    return 1;
+}
+
+int32_t ForcePlayerSelect(int32_t nPlayerId)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    if (!pPlayer)
+        return 0;
+    pPlayer->ForceClassSelection();
+    return 1;
+}
+
+// Every occupied slot in order, looked up afresh: the events raised for one
+// player may remove another.
+int32_t ForceAllSelect()
+{
+    for (int nSlot = 0; nSlot < MAX_PLAYER_SLOTS; ++nSlot)
+    {
+        if (CPlayer* pPlayer = PlayerOf(nSlot))
+            pPlayer->ForceClassSelection();
+    }
+    return 1;
+}
+
+// Wraps like the 32-bit amount it is, without signed overflow.
+int32_t GivePlayerMoney(int32_t nPlayerId, int32_t nAmount)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    if (!pPlayer)
+        return 0;
+    const uint32_t uiMoney = static_cast<uint32_t>(pPlayer->m_nMoney) + static_cast<uint32_t>(nAmount);
+    pPlayer->SetMoney(static_cast<int32_t>(uiMoney), true);
+    return 1;
+}
+
+int32_t SetPlayerMoney(int32_t nPlayerId, int32_t nAmount)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    if (!pPlayer)
+        return 0;
+    pPlayer->SetMoney(nAmount, true);
+    return 1;
+}
+
+int32_t GetPlayerMoney(int32_t nPlayerId)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    return pPlayer ? pPlayer->m_nMoney : 0;
+}
+
+// Stored only: clients read scores from the player list they request.
+int32_t SetPlayerScore(int32_t nPlayerId, int32_t nScore)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    if (!pPlayer)
+        return 0;
+    pPlayer->SetScore(nScore, false);
+    return 1;
+}
+
+int32_t GetPlayerScore(int32_t nPlayerId)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    return pPlayer ? pPlayer->m_nScore : 0;
+}
+
+// Health, armour and the plugin-set bytes (160..165, 173, 174, 214).
+
+int32_t SetPlayerHealth(int32_t nPlayerId, float fHealth)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    if (!pPlayer)
+        return 0;
+    pPlayer->SetHealth(LowByteOf(fHealth), true);
+    return 1;
+}
+
+float GetPlayerHealth(int32_t nPlayerId)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    return pPlayer ? static_cast<float>(pPlayer->m_byHealth) : 0.0f;
+}
+
+int32_t SetPlayerArmour(int32_t nPlayerId, float fArmour)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    if (!pPlayer)
+        return 0;
+    pPlayer->SetArmour(LowByteOf(fArmour), true);
+    return 1;
+}
+
+float GetPlayerArmour(int32_t nPlayerId)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    return pPlayer ? static_cast<float>(pPlayer->m_byArmour) : 0.0f;
+}
+
+int32_t SetPlayerFlagsByte(int32_t nPlayerId, int32_t nValue)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    if (!pPlayer)
+        return 0;
+    pPlayer->SetClientFlags2(static_cast<uint8_t>(nValue));
+    return 1;
+}
+
+int32_t GetPlayerFlagsByte(int32_t nPlayerId)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    return pPlayer ? pPlayer->m_byClientFlags2 : 0;
+}
+
+int32_t SetPlayerExtraState(int32_t nPlayerId, int32_t nValue, int32_t nParameter)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    if (!pPlayer)
+        return 0;
+    pPlayer->SetExtraState(nValue, nParameter);
+    return 1;
+}
+
+int32_t GetPlayerExtraState(int32_t nPlayerId)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    return pPlayer ? pPlayer->m_byExtraState : 0;
+}
+
+int32_t SetPlayerSettableByte(int32_t nPlayerId, int32_t nValue)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    if (!pPlayer)
+        return 0;
+    pPlayer->SetSettableByte(static_cast<uint8_t>(nValue));
+    return 1;
+}
+
+// Position, motion and heading (166..172, 215, 216, 332..337).
+
+int32_t SetPlayerPosition(int32_t nPlayerId, float fX, float fY, float fZ)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    if (!pPlayer)
+        return 0;
+    pPlayer->SetPosition(Vector(fX, fY, fZ), true);
+    return 1;
+}
+
+int32_t GetPlayerPosition(int32_t nPlayerId, float* pfX, float* pfY, float* pfZ)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    WriteVector(pPlayer ? pPlayer->m_vPosition : Vector(), pfX, pfY, pfZ);
+    return pPlayer ? 1 : 0;
+}
+
+int32_t SetPlayerSpeed(int32_t nPlayerId, float fX, float fY, float fZ)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    if (!pPlayer)
+        return 0;
+    pPlayer->SetSpeed(Vector(fX, fY, fZ), true);
+    return 1;
+}
+
+int32_t GetPlayerSpeed(int32_t nPlayerId, float* pfX, float* pfY, float* pfZ)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    WriteVector(pPlayer ? pPlayer->m_vSpeed : Vector(), pfX, pfY, pfZ);
+    return pPlayer ? 1 : 0;
+}
+
+int32_t AddPlayerSpeed(int32_t nPlayerId, float fX, float fY, float fZ)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    if (!pPlayer)
+        return 0;
+    pPlayer->AddSpeed(Vector(fX, fY, fZ), true);
+    return 1;
+}
+
+int32_t SetPlayerHeading(int32_t nPlayerId, float fAngle)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    if (!pPlayer)
+        return 0;
+    pPlayer->SetAngle(fAngle, true);
+    return 1;
+}
+
+float GetPlayerHeading(int32_t nPlayerId)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    return pPlayer ? pPlayer->m_fAngle : 0.0f;
+}
+
+int32_t GetPlayerStandingOnVehicle(int32_t nPlayerId)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    if (!pPlayer)
+        return -1;
+    const int nSurface = pPlayer->m_usSurfaceId;
+    IPlayerSyncWorld* pWorld = GetPlayerSyncWorld();
+    return nSurface >= 1 && nSurface <= 1000 && pWorld && pWorld->FindVehicle(nSurface) ? nSurface : -1;
+}
+
+int32_t GetPlayerStandingOnObject(int32_t nPlayerId)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    if (!pPlayer)
+        return -1;
+    const int nSurface = pPlayer->m_usSurfaceId;
+    IPlayerSyncWorld* pWorld = GetPlayerSyncWorld();
+    Vector vPosition;
+    Quaternion qRotation;
+    const bool bExists = nSurface >= 1001 && nSurface <= 4000 && pWorld &&
+                         pWorld->GetObjectPlacement(nSurface - 1001, vPosition, qRotation);
+    return bExists ? nSurface - 1001 : -1;
+}
+
+int32_t GetPlayerSyncFlag0(int32_t nPlayerId)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    return pPlayer && (pPlayer->m_bySyncFlags & 1) ? 1 : 0;
+}
+
+int32_t GetPlayerSyncFlag1(int32_t nPlayerId)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    return pPlayer && (pPlayer->m_bySyncFlags & 2) ? 1 : 0;
+}
+
+int32_t GetPlayerSyncCode(int32_t nPlayerId)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    return pPlayer ? pPlayer->m_bySyncCode : -1;
+}
+
+int32_t GetPlayerKeys(int32_t nPlayerId)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    return pPlayer ? pPlayer->m_usKeys : -1;
+}
+
+// Nothing is written unless the first pointer is given; a null second or
+// third pointer is then skipped rather than written through.
+int32_t GetAimVector(int32_t nPlayerId, bool bDirection, float* pfX, float* pfY, float* pfZ)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    if (!pPlayer)
+        return 0;
+    if (pfX)
+        WriteVector(bDirection ? pPlayer->m_vAimVector2 : pPlayer->m_vAimVector1, pfX, pfY, pfZ);
+    return 1;
+}
+
+int32_t GetPlayerAimDirection(int32_t nPlayerId, float* pfX, float* pfY, float* pfZ)
+{
+    return GetAimVector(nPlayerId, true, pfX, pfY, pfZ);
+}
+
+int32_t GetPlayerAimPosition(int32_t nPlayerId, float* pfX, float* pfY, float* pfZ)
+{
+    return GetAimVector(nPlayerId, false, pfX, pfY, pfZ);
+}
+
+// Vehicles (175..179).
+
+// No vehicle can be named yet, so the entry is never attempted.
+int32_t PutPlayerInVehicle(int32_t, int32_t, int32_t, int32_t, int32_t)
+{
+    return 0;
+}
+
+int32_t RemovePlayerFromVehicle(int32_t nPlayerId)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    if (!pPlayer || pPlayer->m_byEntryState == 0)
+        return 0;
+    pPlayer->SetPosition(pPlayer->m_vPosition, true);
+    return 1;
+}
+
+int32_t GetPlayerInVehicleStatus(int32_t nPlayerId)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    return pPlayer ? pPlayer->m_byEntryState : 0;
+}
+
+int32_t GetPlayerInVehicleSlot(int32_t nPlayerId)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    if (!pPlayer || pPlayer->m_byEntryState == 0)
+        return -1;
+    return pPlayer->m_byPassengerSeat == 255 ? 0 : pPlayer->m_byPassengerSeat + 1;
+}
+
+int32_t GetPlayerVehicleId(int32_t nPlayerId)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    return pPlayer ? pPlayer->m_usEntryVehicle : 0;
+}
+
+// Option bits (180..199). An inverted bit holds the opposite of what was set,
+// so both directions of every pair agree: a get returns what was last set.
+template <uint16_t usBit, bool bInverted> int32_t SetPlayerOption(int32_t nPlayerId, int32_t nEnabled)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    if (!pPlayer)
+        return 0;
+    pPlayer->SetFlag(usBit, (nEnabled != 0) != bInverted);
+    return 1;
+}
+
+template <uint16_t usBit, bool bInverted> int32_t GetPlayerOption(int32_t nPlayerId)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    if (!pPlayer)
+        return 0;
+    return pPlayer->GetFlag(usBit) != bInverted ? 1 : 0;
+}
+
+// Weapons (200..209).
+
+int32_t GivePlayerWeapon(int32_t nPlayerId, int32_t nWeapon, int32_t nAmmo)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    if (!pPlayer)
+        return 0;
+    pPlayer->GiveWeaponAddingAmmo(nWeapon, nAmmo, true);
+    return 1;
+}
+
+int32_t SetPlayerWeapon(int32_t nPlayerId, int32_t nWeapon, int32_t nAmmo)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    if (!pPlayer)
+        return 0;
+    pPlayer->GiveWeapon(nWeapon, nAmmo, true);
+    return 1;
+}
+
+int32_t GetPlayerWeapon(int32_t nPlayerId)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    return pPlayer ? pPlayer->m_byWeapon : 0;
+}
+
+int32_t GetPlayerWeaponAmmo(int32_t nPlayerId)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    if (!pPlayer || pPlayer->m_byWeaponSlot >= 10)
+        return 0;
+    return pPlayer->m_ausSlotAmmo[pPlayer->m_byWeaponSlot];
+}
+
+int32_t SetPlayerWeaponSlot(int32_t nPlayerId, int32_t nSlot)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    if (!pPlayer)
+        return 0;
+    pPlayer->SelectWeaponSlot(nSlot);
+    return 1;
+}
+
+int32_t GetPlayerWeaponSlot(int32_t nPlayerId)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    return pPlayer ? pPlayer->m_byWeaponSlot : 0;
+}
+
+int32_t GetPlayerWeaponAtSlot(int32_t nPlayerId, int32_t nSlot)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    return pPlayer && nSlot >= 0 && nSlot < 10 ? pPlayer->m_abySlotWeapon[nSlot] : 0;
+}
+
+int32_t GetPlayerAmmoAtSlot(int32_t nPlayerId, int32_t nSlot)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    return pPlayer && nSlot >= 0 && nSlot < 10 ? pPlayer->m_ausSlotAmmo[nSlot] : 0;
+}
+
+int32_t RemovePlayerWeapon(int32_t nPlayerId, int32_t nWeapon)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    if (!pPlayer)
+        return 0;
+    pPlayer->RemoveWeapon(nWeapon, true);
+    return 1;
+}
+
+int32_t RemoveAllWeapons(int32_t nPlayerId)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    if (!pPlayer)
+        return 0;
+    pPlayer->ResetWeapons(true);
+    return 1;
+}
+
+// Camera, relays and spectating (210..213, 218, 219, 331).
+
+int32_t SetCameraPosition(int32_t nPlayerId, float fPosX, float fPosY, float fPosZ, float fLookX, float fLookY,
+                          float fLookZ)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    if (!pPlayer)
+        return 0;
+    pPlayer->SetCamera(Vector(fPosX, fPosY, fPosZ), Vector(fLookX, fLookY, fLookZ));
+    return 1;
+}
+
+int32_t RestoreCamera(int32_t nPlayerId)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    if (!pPlayer)
+        return 0;
+    pPlayer->RestoreCamera();
+    return 1;
+}
+
+int32_t GetPlayerResyncFlag(int32_t nPlayerId)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    return pPlayer && pPlayer->m_bNeedsResync ? 1 : 0;
+}
+
+int32_t SendPlayerPair(int32_t nPlayerId, int32_t nValue1, int32_t nValue2)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    if (!pPlayer)
+        return 0;
+    pPlayer->SendPair(static_cast<uint8_t>(nValue1), static_cast<uint8_t>(nValue2));
+    return 1;
+}
+
+int32_t GetPlayerSpectateTarget(int32_t nPlayerId)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    if (!pPlayer || pPlayer->m_bySpectateTarget == NO_SPECTATE_TARGET)
+        return -1;
+    return pPlayer->m_bySpectateTarget;
+}
+
+int32_t SetPlayerSpectateTarget(int32_t nPlayerId, int32_t nTargetId)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    if (!pPlayer)
+        return 0;
+    pPlayer->SetSpectateTarget(PlayerOf(nTargetId));
+    return 1;
+}
+
+int32_t SendPlayerTextBlock(int32_t nPlayerId, const char* szText1, int32_t nNumber, const char* szText2,
+                            const char* szText3, const char* szText4)
+{
+    if (!szText1 || (nPlayerId != -1 && !PlayerOf(nPlayerId)))
+        return 0;
+    return SendTextBlock(nPlayerId, szText1, static_cast<uint16_t>(nNumber), szText2, szText3, szText4) ? 1 : 0;
+}
+} // namespace
+
+void FillPlayerFuncs(PluginFuncs* pFuncs)
+{
+    pFuncs->SendClientMessage = SlotSendClientMessage;
+    pFuncs->SendGameMessage = SlotSendGameMessage;
+
+    pFuncs->IsPlayerAdmin = IsPlayerAdmin;
+    pFuncs->SetPlayerAdmin = SetPlayerAdmin;
+    pFuncs->GetPlayerIP = GetPlayerIP;
+    pFuncs->KickPlayer = KickPlayer;
+    pFuncs->BanPlayer = BanPlayer;
+    pFuncs->BanIP = BanIP;
+    pFuncs->UnbanIP = UnbanIP;
+    pFuncs->IsIPBanned = IsIPBanned;
+
+    pFuncs->GetPlayerIdFromName = GetPlayerIdFromName;
+    pFuncs->IsPlayerConnected = IsPlayerConnected;
+    pFuncs->IsPlayerSpawned = IsPlayerSpawned;
+    pFuncs->IsPlayerStreamedForPlayer = IsPlayerStreamedForPlayer;
+    pFuncs->GetPlayerKey = GetPlayerKey;
+    pFuncs->SetPlayerWorld = SetPlayerWorld;
+    pFuncs->GetPlayerWorld = GetPlayerWorld;
+    pFuncs->SetPlayerSecondaryWorld = SetPlayerSecondaryWorld;
+    pFuncs->GetPlayerSecondaryWorld = GetPlayerSecondaryWorld;
+    pFuncs->GetPlayerUniqueWorld = GetPlayerUniqueWorld;
+    pFuncs->IsWorldVisibleToPlayer = IsWorldVisibleToPlayer;
+    pFuncs->GetPlayerState = GetPlayerState;
+    pFuncs->GetPlayerName = GetPlayerName;
+    pFuncs->SetPlayerName = SetPlayerName;
+
+    pFuncs->SetPlayerClassByteA = SetPlayerClassByteA;
+    pFuncs->GetPlayerClassByteA = GetPlayerClassByteA;
+    pFuncs->SetPlayerClassByteB = SetPlayerClassByteB;
+    pFuncs->GetPlayerClassByteB = GetPlayerClassByteB;
+    pFuncs->SetPlayerColour = SetPlayerColour;
+    pFuncs->GetPlayerColour = GetPlayerColour;
+    pFuncs->ForcePlayerSpawn = ForcePlayerSpawn;
+    pFuncs->ForcePlayerSelect = ForcePlayerSelect;
+    pFuncs->ForceAllSelect = ForceAllSelect;
+    pFuncs->GivePlayerMoney = GivePlayerMoney;
+    pFuncs->SetPlayerMoney = SetPlayerMoney;
+    pFuncs->GetPlayerMoney = GetPlayerMoney;
+    pFuncs->SetPlayerScore = SetPlayerScore;
+    pFuncs->GetPlayerScore = GetPlayerScore;
+
+    pFuncs->GetPlayerPing = GetPlayerPing;
+    pFuncs->GetPlayerClientToggle = GetPlayerClientToggle;
+    pFuncs->GetPlayerClientValue = GetPlayerClientValue;
+    pFuncs->GetPlayerUniqueId = GetPlayerUniqueId;
+
+    pFuncs->SetPlayerHealth = SetPlayerHealth;
+    pFuncs->GetPlayerHealth = GetPlayerHealth;
+    pFuncs->SetPlayerArmour = SetPlayerArmour;
+    pFuncs->GetPlayerArmour = GetPlayerArmour;
+    pFuncs->SetPlayerFlagsByte = SetPlayerFlagsByte;
+    pFuncs->GetPlayerFlagsByte = GetPlayerFlagsByte;
+
+    pFuncs->SetPlayerPosition = SetPlayerPosition;
+    pFuncs->GetPlayerPosition = GetPlayerPosition;
+    pFuncs->SetPlayerSpeed = SetPlayerSpeed;
+    pFuncs->GetPlayerSpeed = GetPlayerSpeed;
+    pFuncs->AddPlayerSpeed = AddPlayerSpeed;
+    pFuncs->SetPlayerHeading = SetPlayerHeading;
+    pFuncs->GetPlayerHeading = GetPlayerHeading;
+    pFuncs->SetPlayerExtraState = SetPlayerExtraState;
+    pFuncs->GetPlayerExtraState = GetPlayerExtraState;
+
+    pFuncs->PutPlayerInVehicle = PutPlayerInVehicle;
+    pFuncs->RemovePlayerFromVehicle = RemovePlayerFromVehicle;
+    pFuncs->GetPlayerInVehicleStatus = GetPlayerInVehicleStatus;
+    pFuncs->GetPlayerInVehicleSlot = GetPlayerInVehicleSlot;
+    pFuncs->GetPlayerVehicleId = GetPlayerVehicleId;
+
+    pFuncs->SetPlayerOption0 = SetPlayerOption<0x0001, false>;
+    pFuncs->GetPlayerOption0 = GetPlayerOption<0x0001, false>;
+    pFuncs->SetPlayerOption1 = SetPlayerOption<0x0002, false>;
+    pFuncs->GetPlayerOption1 = GetPlayerOption<0x0002, false>;
+    pFuncs->SetPlayerOption2 = SetPlayerOption<0x0004, false>;
+    pFuncs->GetPlayerOption2 = GetPlayerOption<0x0004, false>;
+    pFuncs->SetPlayerOption3 = SetPlayerOption<0x0008, false>;
+    pFuncs->GetPlayerOption3 = GetPlayerOption<0x0008, false>;
+    pFuncs->SetPlayerOption4 = SetPlayerOption<0x0010, false>;
+    pFuncs->GetPlayerOption4 = GetPlayerOption<0x0010, false>;
+    pFuncs->SetPlayerOption5 = SetPlayerOption<0x0020, false>;
+    pFuncs->GetPlayerOption5 = GetPlayerOption<0x0020, false>;
+    pFuncs->SetPlayerOption6 = SetPlayerOption<0x0040, false>;
+    pFuncs->GetPlayerOption6 = GetPlayerOption<0x0040, false>;
+    pFuncs->SetPlayerOption12 = SetPlayerOption<0x1000, false>;
+    pFuncs->GetPlayerOption12 = GetPlayerOption<0x1000, false>;
+    // Bit 256 holds the inverse of the option; new players take it from the
+    // server default, which is stored the same way.
+    pFuncs->SetPlayerOption8 = SetPlayerOption<PLAYER_FLAG_OPTION8, true>;
+    pFuncs->GetPlayerOption8 = GetPlayerOption<PLAYER_FLAG_OPTION8, true>;
+    // Bit 128 holds the option as set: 1 on the wire means enabled.
+    pFuncs->SetPlayerOption7 = SetPlayerOption<0x0080, false>;
+    pFuncs->GetPlayerOption7 = GetPlayerOption<0x0080, false>;
+
+    pFuncs->GivePlayerWeapon = GivePlayerWeapon;
+    pFuncs->SetPlayerWeapon = SetPlayerWeapon;
+    pFuncs->GetPlayerWeapon = GetPlayerWeapon;
+    pFuncs->GetPlayerWeaponAmmo = GetPlayerWeaponAmmo;
+    pFuncs->SetPlayerWeaponSlot = SetPlayerWeaponSlot;
+    pFuncs->GetPlayerWeaponSlot = GetPlayerWeaponSlot;
+    pFuncs->GetPlayerWeaponAtSlot = GetPlayerWeaponAtSlot;
+    pFuncs->GetPlayerAmmoAtSlot = GetPlayerAmmoAtSlot;
+    pFuncs->RemovePlayerWeapon = RemovePlayerWeapon;
+    pFuncs->RemoveAllWeapons = RemoveAllWeapons;
+
+    pFuncs->SetCameraPosition = SetCameraPosition;
+    pFuncs->RestoreCamera = RestoreCamera;
+    pFuncs->GetPlayerResyncFlag = GetPlayerResyncFlag;
+    pFuncs->SendPlayerPair = SendPlayerPair;
+    pFuncs->SetPlayerSettableByte = SetPlayerSettableByte;
+    pFuncs->GetPlayerStandingOnVehicle = GetPlayerStandingOnVehicle;
+    pFuncs->GetPlayerStandingOnObject = GetPlayerStandingOnObject;
+    pFuncs->IsPlayerAway = IsPlayerAway;
+    pFuncs->GetPlayerSpectateTarget = GetPlayerSpectateTarget;
+    pFuncs->SetPlayerSpectateTarget = SetPlayerSpectateTarget;
+
+    pFuncs->SendPlayerTextBlock = SendPlayerTextBlock;
+    pFuncs->GetPlayerSyncFlag0 = GetPlayerSyncFlag0;
+    pFuncs->GetPlayerSyncFlag1 = GetPlayerSyncFlag1;
+    pFuncs->GetPlayerSyncCode = GetPlayerSyncCode;
+    pFuncs->GetPlayerKeys = GetPlayerKeys;
+    pFuncs->GetPlayerAimDirection = GetPlayerAimDirection;
+    pFuncs->GetPlayerAimPosition = GetPlayerAimPosition;
+}

@@ -1,0 +1,145 @@
+// Cost of the streamer per tick and per full player pass over populated
+// pools: 10, 25, 50 and 100 players spread over the map in clusters, with
+// 1000 vehicles, 2000 pickups and 3000 objects. Process handles one player
+// and one vehicle per call, so its cost should stay flat as players grow;
+// StreamPlayer is the cost of one player's pass; ProcessSecond the total of
+// one second of 5 ms ticks.
+
+#include <cstdlib>
+
+#include <benchmark/benchmark.h>
+
+#include "players/CPlayer.h"
+#include "players/CPlayerPool.h"
+#include "world/support/CWorldFixture.h"
+
+namespace
+{
+
+using worldtest::CWorldFixture;
+
+// A fixed pseudo-random spread, the same for every run.
+float Spread(uint32_t& uiSeed, float fMin, float fMax)
+{
+    uiSeed = uiSeed * 1664525u + 1013904223u;
+    return fMin + (fMax - fMin) * static_cast<float>(uiSeed >> 8) / static_cast<float>(1u << 24);
+}
+
+// Players stand in clusters of five around town centres, as they gather in a
+// real game; entities cover the whole map.
+void Populate(CWorldFixture& world, int nPlayers)
+{
+    uint32_t uiSeed = 12345;
+    for (int nId = 1; nId <= 1000; ++nId)
+        world.Vehicles().Place(nId, Vector(Spread(uiSeed, -2300, 1500), Spread(uiSeed, -1900, 1900), 10), 1);
+    for (int nId = 0; nId < 2000; ++nId)
+        world.Pickups().Place(nId, Vector(Spread(uiSeed, -2300, 1500), Spread(uiSeed, -1900, 1900), 10), 1);
+    for (int nId = 0; nId < 3000; ++nId)
+        world.Objects().Place(nId, Vector(Spread(uiSeed, -2300, 1500), Spread(uiSeed, -1900, 1900), 10), 1);
+    for (int nSlot = 0; nSlot < nPlayers; ++nSlot)
+    {
+        uint32_t uiCluster = 777u + static_cast<uint32_t>(nSlot / 5);
+        const float fX = Spread(uiCluster, -2000, 1200);
+        const float fY = Spread(uiCluster, -1600, 1600);
+        CPlayer* pPlayer = world.AddPlayer(
+            nSlot, Vector(fX + Spread(uiSeed, -150, 150), fY + Spread(uiSeed, -150, 150), 10));
+        pPlayer->m_vAverageSpeed = Vector(Spread(uiSeed, -1, 1), Spread(uiSeed, -1, 1), 0);
+    }
+    // Settle: one full pass so that every stream holds what it should.
+    for (int nSlot = 0; nSlot < nPlayers; ++nSlot)
+        world.Streamer().StreamPlayer(world.Server().m_pPlayerPool->Get(nSlot));
+    world.Peer().m_Sent.clear();
+}
+
+// Players drift a little every tick, so passes keep streaming at the edges.
+void Drift(CWorldFixture& world, int nPlayers, uint32_t& uiSeed)
+{
+    CPlayer* pPlayer =
+        world.Server().m_pPlayerPool->Get(static_cast<int>(uiSeed % static_cast<uint32_t>(nPlayers)));
+    world.MovePlayer(pPlayer, pPlayer->m_vPosition + Vector(Spread(uiSeed, -3, 3), Spread(uiSeed, -3, 3), 0));
+}
+
+// One tick with the clock moving 5 ms: the average cost per tick, which grows
+// with the players because a full pass (one player per tick) starts every second.
+void BM_ProcessTick(benchmark::State& state)
+{
+    const int nPlayers = static_cast<int>(state.range(0));
+    CWorldFixture world;
+    Populate(world, nPlayers);
+    uint32_t uiNow = 10000;
+    uint32_t uiSeed = 99;
+    for (auto _ : state)
+    {
+        Drift(world, nPlayers, uiSeed);
+        world.Streamer().Process(uiNow);
+        uiNow += 5;
+        if (world.Peer().m_Sent.size() > 100000)
+            world.Peer().m_Sent.clear();
+    }
+}
+
+// The busiest tick: the clock moves a whole interval per call, so every call
+// streams one player and checks one vehicle. This is the bound per tick and
+// should stay flat whatever the population.
+void BM_ProcessBusyTick(benchmark::State& state)
+{
+    const int nPlayers = static_cast<int>(state.range(0));
+    CWorldFixture world;
+    Populate(world, nPlayers);
+    uint32_t uiNow = 10000;
+    uint32_t uiSeed = 42;
+    for (auto _ : state)
+    {
+        Drift(world, nPlayers, uiSeed);
+        world.Streamer().Process(uiNow);
+        uiNow += 1000;
+        if (world.Peer().m_Sent.size() > 100000)
+            world.Peer().m_Sent.clear();
+    }
+}
+
+void BM_StreamPlayer(benchmark::State& state)
+{
+    const int nPlayers = static_cast<int>(state.range(0));
+    CWorldFixture world;
+    Populate(world, nPlayers);
+    uint32_t uiSeed = 7;
+    int nSlot = 0;
+    for (auto _ : state)
+    {
+        Drift(world, nPlayers, uiSeed);
+        world.Streamer().StreamPlayer(world.Server().m_pPlayerPool->Get(nSlot));
+        nSlot = (nSlot + 1) % nPlayers;
+        if (world.Peer().m_Sent.size() > 100000)
+            world.Peer().m_Sent.clear();
+    }
+}
+
+// A whole second of ticks at 5 ms: 200 calls of Process.
+void BM_ProcessSecond(benchmark::State& state)
+{
+    const int nPlayers = static_cast<int>(state.range(0));
+    CWorldFixture world;
+    Populate(world, nPlayers);
+    uint32_t uiNow = 10000;
+    uint32_t uiSeed = 5;
+    for (auto _ : state)
+    {
+        for (int nTick = 0; nTick < 200; ++nTick)
+        {
+            Drift(world, nPlayers, uiSeed);
+            world.Streamer().Process(uiNow);
+            uiNow += 5;
+        }
+        world.Peer().m_Sent.clear();
+    }
+}
+
+BENCHMARK(BM_ProcessTick)->Arg(10)->Arg(25)->Arg(50)->Arg(100);
+BENCHMARK(BM_ProcessBusyTick)->Arg(10)->Arg(25)->Arg(50)->Arg(100);
+BENCHMARK(BM_StreamPlayer)->Arg(10)->Arg(25)->Arg(50)->Arg(100);
+BENCHMARK(BM_ProcessSecond)->Arg(10)->Arg(25)->Arg(50)->Arg(100)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -129,7 +129,8 @@ int32_t KickPlayer(int32_t nPlayerId)
     if (!pPlayer)
         return 1;
     if (g_pFuncs)
-        g_pFuncs->LogMessage("Kicking player '%s' at ID %d through scripts.\n", pPlayer->GetName(), nPlayerId);
+        g_pFuncs->LogMessage("Kicking player '%s' at ID %d through scripts.\n", pPlayer->GetName(),
+                             nPlayerId);
     g_pServer->Kick(nPlayerId, false);
     return 1;
 }
@@ -325,6 +326,13 @@ int32_t GetPlayerClassByteB(int32_t nPlayerId)
 {
     CPlayer* pPlayer = PlayerOf(nPlayerId);
     return pPlayer ? pPlayer->m_byClassByteB : 0;
+}
+
+// Slot 115: the spawn class the player last selected.
+int32_t GetPlayerClass(int32_t nPlayerId)
+{
+    CPlayer* pPlayer = PlayerOf(nPlayerId);
+    return pPlayer ? pPlayer->m_byClassIndex : 0;
 }
 
 int32_t SetPlayerColour(int32_t nPlayerId, int32_t nColour)
@@ -750,8 +758,8 @@ int32_t RemoveAllWeapons(int32_t nPlayerId)
 
 // Camera, relays and spectating (210..213, 218, 219, 331).
 
-int32_t SetCameraPosition(int32_t nPlayerId, float fPosX, float fPosY, float fPosZ, float fLookX, float fLookY,
-                          float fLookZ)
+int32_t SetCameraPosition(int32_t nPlayerId, float fPosX, float fPosY, float fPosZ, float fLookX,
+                          float fLookY, float fLookZ)
 {
     CPlayer* pPlayer = PlayerOf(nPlayerId);
     if (!pPlayer)
@@ -806,15 +814,19 @@ int32_t SendPlayerTextBlock(int32_t nPlayerId, const char* szText1, int32_t nNum
 {
     if (!szText1 || (nPlayerId != -1 && !PlayerOf(nPlayerId)))
         return 0;
-    return SendTextBlock(nPlayerId, szText1, static_cast<uint16_t>(nNumber), szText2, szText3, szText4) ? 1 : 0;
+    return SendTextBlock(nPlayerId, szText1, static_cast<uint16_t>(nNumber), szText2, szText3, szText4) ? 1
+                                                                                                        : 0;
 }
-} // namespace
-
-void FillPlayerFuncs(PluginFuncs* pFuncs)
+// Chat lines and on-screen messages (10, 11).
+void FillMessagesSlots(PluginFuncs* pFuncs)
 {
     pFuncs->SendClientMessage = SlotSendClientMessage;
     pFuncs->SendGameMessage = SlotSendGameMessage;
+}
 
+// Admin, address, kick and ban (120..127).
+void FillAdminSlots(PluginFuncs* pFuncs)
+{
     pFuncs->IsPlayerAdmin = IsPlayerAdmin;
     pFuncs->SetPlayerAdmin = SetPlayerAdmin;
     pFuncs->GetPlayerIP = GetPlayerIP;
@@ -823,7 +835,11 @@ void FillPlayerFuncs(PluginFuncs* pFuncs)
     pFuncs->BanIP = BanIP;
     pFuncs->UnbanIP = UnbanIP;
     pFuncs->IsIPBanned = IsIPBanned;
+}
 
+// Identity and worlds (128..141).
+void FillIdentitySlots(PluginFuncs* pFuncs)
+{
     pFuncs->GetPlayerIdFromName = GetPlayerIdFromName;
     pFuncs->IsPlayerConnected = IsPlayerConnected;
     pFuncs->IsPlayerSpawned = IsPlayerSpawned;
@@ -838,11 +854,16 @@ void FillPlayerFuncs(PluginFuncs* pFuncs)
     pFuncs->GetPlayerState = GetPlayerState;
     pFuncs->GetPlayerName = GetPlayerName;
     pFuncs->SetPlayerName = SetPlayerName;
+}
 
+// Class values, colour, spawning, money and score (142..155).
+void FillAppearanceSlots(PluginFuncs* pFuncs)
+{
     pFuncs->SetPlayerClassByteA = SetPlayerClassByteA;
     pFuncs->GetPlayerClassByteA = GetPlayerClassByteA;
     pFuncs->SetPlayerClassByteB = SetPlayerClassByteB;
     pFuncs->GetPlayerClassByteB = GetPlayerClassByteB;
+    pFuncs->GetPlayerClass = GetPlayerClass;
     pFuncs->SetPlayerColour = SetPlayerColour;
     pFuncs->GetPlayerColour = GetPlayerColour;
     pFuncs->ForcePlayerSpawn = ForcePlayerSpawn;
@@ -853,19 +874,31 @@ void FillPlayerFuncs(PluginFuncs* pFuncs)
     pFuncs->GetPlayerMoney = GetPlayerMoney;
     pFuncs->SetPlayerScore = SetPlayerScore;
     pFuncs->GetPlayerScore = GetPlayerScore;
+}
 
+// Connection values (156..159).
+void FillConnectionSlots(PluginFuncs* pFuncs)
+{
     pFuncs->GetPlayerPing = GetPlayerPing;
     pFuncs->GetPlayerClientToggle = GetPlayerClientToggle;
     pFuncs->GetPlayerClientValue = GetPlayerClientValue;
     pFuncs->GetPlayerUniqueId = GetPlayerUniqueId;
+}
 
+// Health, armour and the flag byte (160..165).
+void FillHealthSlots(PluginFuncs* pFuncs)
+{
     pFuncs->SetPlayerHealth = SetPlayerHealth;
     pFuncs->GetPlayerHealth = GetPlayerHealth;
     pFuncs->SetPlayerArmour = SetPlayerArmour;
     pFuncs->GetPlayerArmour = GetPlayerArmour;
     pFuncs->SetPlayerFlagsByte = SetPlayerFlagsByte;
     pFuncs->GetPlayerFlagsByte = GetPlayerFlagsByte;
+}
 
+// Position, motion, heading and extra state (166..174).
+void FillMotionSlots(PluginFuncs* pFuncs)
+{
     pFuncs->SetPlayerPosition = SetPlayerPosition;
     pFuncs->GetPlayerPosition = GetPlayerPosition;
     pFuncs->SetPlayerSpeed = SetPlayerSpeed;
@@ -875,13 +908,21 @@ void FillPlayerFuncs(PluginFuncs* pFuncs)
     pFuncs->GetPlayerHeading = GetPlayerHeading;
     pFuncs->SetPlayerExtraState = SetPlayerExtraState;
     pFuncs->GetPlayerExtraState = GetPlayerExtraState;
+}
 
+// Vehicle seats (175..179).
+void FillVehiclesSlots(PluginFuncs* pFuncs)
+{
     pFuncs->PutPlayerInVehicle = PutPlayerInVehicle;
     pFuncs->RemovePlayerFromVehicle = RemovePlayerFromVehicle;
     pFuncs->GetPlayerInVehicleStatus = GetPlayerInVehicleStatus;
     pFuncs->GetPlayerInVehicleSlot = GetPlayerInVehicleSlot;
     pFuncs->GetPlayerVehicleId = GetPlayerVehicleId;
+}
 
+// Option bits (180..199).
+void FillOptionsSlots(PluginFuncs* pFuncs)
+{
     pFuncs->SetPlayerOption0 = SetPlayerOption<0x0001, false>;
     pFuncs->GetPlayerOption0 = GetPlayerOption<0x0001, false>;
     pFuncs->SetPlayerOption1 = SetPlayerOption<0x0002, false>;
@@ -905,7 +946,11 @@ void FillPlayerFuncs(PluginFuncs* pFuncs)
     // Bit 128 holds the option as set: 1 on the wire means enabled.
     pFuncs->SetPlayerOption7 = SetPlayerOption<0x0080, false>;
     pFuncs->GetPlayerOption7 = GetPlayerOption<0x0080, false>;
+}
 
+// Weapons (200..209).
+void FillWeaponsSlots(PluginFuncs* pFuncs)
+{
     pFuncs->GivePlayerWeapon = GivePlayerWeapon;
     pFuncs->SetPlayerWeapon = SetPlayerWeapon;
     pFuncs->GetPlayerWeapon = GetPlayerWeapon;
@@ -916,7 +961,11 @@ void FillPlayerFuncs(PluginFuncs* pFuncs)
     pFuncs->GetPlayerAmmoAtSlot = GetPlayerAmmoAtSlot;
     pFuncs->RemovePlayerWeapon = RemovePlayerWeapon;
     pFuncs->RemoveAllWeapons = RemoveAllWeapons;
+}
 
+// Camera, relays, surfaces, away state and spectating (210..219).
+void FillCameraSlots(PluginFuncs* pFuncs)
+{
     pFuncs->SetCameraPosition = SetCameraPosition;
     pFuncs->RestoreCamera = RestoreCamera;
     pFuncs->GetPlayerResyncFlag = GetPlayerResyncFlag;
@@ -927,7 +976,11 @@ void FillPlayerFuncs(PluginFuncs* pFuncs)
     pFuncs->IsPlayerAway = IsPlayerAway;
     pFuncs->GetPlayerSpectateTarget = GetPlayerSpectateTarget;
     pFuncs->SetPlayerSpectateTarget = SetPlayerSpectateTarget;
+}
 
+// Text block, sync values and aim vectors (331..337).
+void FillContinuedSlots(PluginFuncs* pFuncs)
+{
     pFuncs->SendPlayerTextBlock = SendPlayerTextBlock;
     pFuncs->GetPlayerSyncFlag0 = GetPlayerSyncFlag0;
     pFuncs->GetPlayerSyncFlag1 = GetPlayerSyncFlag1;
@@ -935,4 +988,22 @@ void FillPlayerFuncs(PluginFuncs* pFuncs)
     pFuncs->GetPlayerKeys = GetPlayerKeys;
     pFuncs->GetPlayerAimDirection = GetPlayerAimDirection;
     pFuncs->GetPlayerAimPosition = GetPlayerAimPosition;
+}
+
+} // namespace
+
+void FillPlayerFuncs(PluginFuncs* pFuncs)
+{
+    FillMessagesSlots(pFuncs);
+    FillAdminSlots(pFuncs);
+    FillIdentitySlots(pFuncs);
+    FillAppearanceSlots(pFuncs);
+    FillConnectionSlots(pFuncs);
+    FillHealthSlots(pFuncs);
+    FillMotionSlots(pFuncs);
+    FillVehiclesSlots(pFuncs);
+    FillOptionsSlots(pFuncs);
+    FillWeaponsSlots(pFuncs);
+    FillCameraSlots(pFuncs);
+    FillContinuedSlots(pFuncs);
 }

@@ -27,7 +27,8 @@ protected:
         return result;
     }
 
-    void AddClass(uint8_t byA, uint8_t byB, uint32_t uiColour, const Vector& v, uint8_t byWeapon, uint16_t usAmmo)
+    void AddClass(uint8_t byA, uint8_t byB, uint32_t uiColour, const Vector& v, uint8_t byWeapon,
+                  uint16_t usAmmo)
     {
         SClassRecord record = {};
         record.byClassByteA = byA;
@@ -91,8 +92,9 @@ TEST_F(PlayerLifeTest, WithoutClassesTheRequestPassesTheRawDirection)
     Send(0, {165, 1});
     Send(0, {165, 255});
     Send(0, {165, 7});
-    EXPECT_THAT(Events("OnPlayerRequestClass"),
-                ElementsAre("OnPlayerRequestClass 0 1", "OnPlayerRequestClass 0 255", "OnPlayerRequestClass 0 7"));
+    EXPECT_THAT(
+        Events("OnPlayerRequestClass"),
+        ElementsAre("OnPlayerRequestClass 0 1", "OnPlayerRequestClass 0 255", "OnPlayerRequestClass 0 7"));
     EXPECT_EQ(ReceivedBy(0, ID_LIFECYCLE_REPLY).size(), 3u);
     EXPECT_TRUE(ReceivedBy(0, ID_CAMERA).empty());
     EXPECT_EQ(Server().m_nClassCount, 0);
@@ -124,8 +126,8 @@ TEST_F(PlayerLifeTest, FirstRequestWithClassesOnButNoneDefinedCreatesTheDefaultC
     EXPECT_THAT(Events("OnPlayerRequestClass"), ElementsAre("OnPlayerRequestClass 0 0"));
     EXPECT_THAT(Only(0, {ID_CAMERA, ID_POSITION, ID_CLASS_BYTE_B, ID_CLASS_BYTE_A, ID_COLOUR, ID_GIVE_WEAPON,
                          ID_LIFECYCLE_REPLY}),
-                ElementsAre(ID_CAMERA, ID_POSITION, ID_CLASS_BYTE_B, ID_CLASS_BYTE_A, ID_COLOUR, ID_GIVE_WEAPON,
-                            ID_LIFECYCLE_REPLY));
+                ElementsAre(ID_CAMERA, ID_POSITION, ID_CLASS_BYTE_B, ID_CLASS_BYTE_A, ID_COLOUR,
+                            ID_GIVE_WEAPON, ID_LIFECYCLE_REPLY));
     // The selection screen of the server's settings.
     testclient::SCamera camera;
     ASSERT_TRUE(testclient::DecodeCamera(ReceivedBy(0, ID_CAMERA)[0], camera));
@@ -150,9 +152,12 @@ TEST_F(PlayerLifeTest, ClassRequestsStepThroughTheClassesBothWays)
     for (uint8_t byDirection : {1, 1, 1, 255, 0, 255})
         Send(0, {165, byDirection});
     EXPECT_THAT(Events("OnPlayerRequestClass"),
-                ElementsAre("OnPlayerRequestClass 0 1", "OnPlayerRequestClass 0 2", "OnPlayerRequestClass 0 0",
-                            "OnPlayerRequestClass 0 2", "OnPlayerRequestClass 0 2", "OnPlayerRequestClass 0 1"));
+                ElementsAre("OnPlayerRequestClass 0 1", "OnPlayerRequestClass 0 2",
+                            "OnPlayerRequestClass 0 0", "OnPlayerRequestClass 0 2",
+                            "OnPlayerRequestClass 0 2", "OnPlayerRequestClass 0 1"));
     EXPECT_EQ(Pool().Get(0)->m_byClassIndex, 1);
+    EXPECT_EQ(F()->GetPlayerClass(0), 1);
+    EXPECT_EQ(F()->GetPlayerClass(7), 0);
     EXPECT_EQ(F()->GetPlayerClassByteA(0), 2);
     EXPECT_EQ(F()->GetPlayerClassByteB(0), 12);
     EXPECT_EQ(Server().m_nClassCount, 3);
@@ -219,8 +224,9 @@ TEST_F(PlayerLifeTest, SpawnAppliesTheSelectedClass)
     testclient::SGiveWeapon give;
     ASSERT_TRUE(testclient::DecodeGiveWeapon(ReceivedBy(0, ID_GIVE_WEAPON).back(), give));
     EXPECT_EQ(give.byArmed, 0);
-    EXPECT_THAT(Only(0, {ID_POSITION, ID_ANGLE, ID_CLASS_BYTE_B, ID_CLASS_BYTE_A, ID_COLOUR, ID_GIVE_WEAPON}),
-                ElementsAre(ID_POSITION, ID_ANGLE, ID_CLASS_BYTE_B, ID_CLASS_BYTE_A, ID_COLOUR, ID_GIVE_WEAPON));
+    EXPECT_THAT(
+        Only(0, {ID_POSITION, ID_ANGLE, ID_CLASS_BYTE_B, ID_CLASS_BYTE_A, ID_COLOUR, ID_GIVE_WEAPON}),
+        ElementsAre(ID_POSITION, ID_ANGLE, ID_CLASS_BYTE_B, ID_CLASS_BYTE_A, ID_COLOUR, ID_GIVE_WEAPON));
     EXPECT_EQ(Events("OnPlayerSpawn").size(), 1u);
     EXPECT_EQ(pPlayer->m_GridNode.pEntity, pPlayer);
 }
@@ -317,6 +323,7 @@ TEST_F(PlayerLifeTest, LifecycleMessagesFromAConnectionThatHasNotJoinedAreNotPro
     Send(4, {166});
     EXPECT_TRUE(Events("OnPlayerRequestSpawn").empty());
     EXPECT_TRUE(ReceivedBy(4, ID_LIFECYCLE_REPLY).empty());
-    EXPECT_THAT(Harness().TakeOutput(), ::testing::HasSubstr("tried to send a non-join packet when not yet joined"));
+    EXPECT_THAT(Harness().TakeOutput(),
+                ::testing::HasSubstr("tried to send a non-join packet when not yet joined"));
 }
 } // namespace

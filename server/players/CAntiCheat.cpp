@@ -19,15 +19,6 @@ bool HealthKicksDisabled()
 {
     return g_pServer && g_pServer->m_bAnticheatDisabled;
 }
-
-// The weapon in hand goes back to slot 0, with no message: the client learns
-// the server's view from the next change.
-void SelectSlotZero(CPlayer* pPlayer)
-{
-    pPlayer->m_byWeaponSlot = 0;
-    pPlayer->m_byWeapon = pPlayer->m_abySlotWeapon[0];
-    pPlayer->m_usAmmo = pPlayer->m_ausSlotAmmo[0];
-}
 } // namespace
 
 // Before any change of the kind, the pending sequence is 0 and the rule applies.
@@ -117,6 +108,13 @@ void CAntiCheat::CheckWeapon(CPlayer* pPlayer)
     }
     pPlayer->m_abySlotWeapon[nSlot] = pPlayer->m_byWeapon;
     pPlayer->m_ausSlotAmmo[nSlot] = pPlayer->m_usAmmo;
+}
+
+void CAntiCheat::SelectSlotZero(CPlayer* pPlayer)
+{
+    pPlayer->m_byWeaponSlot = 0;
+    pPlayer->m_byWeapon = pPlayer->m_abySlotWeapon[0];
+    pPlayer->m_usAmmo = pPlayer->m_ausSlotAmmo[0];
 }
 
 // The kick itself happens at the next tick, outside the message handler.

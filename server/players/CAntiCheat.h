@@ -31,6 +31,10 @@ public:
     // its slot, and weapons or ammunition the server never gave are refused.
     static void CheckWeapon(CPlayer* pPlayer);
 
+    // Puts the weapon in hand back to slot 0 without telling the client; the
+    // client learns the server's view from the next change.
+    static void SelectSlotZero(CPlayer* pPlayer);
+
 private:
     static void CheckRise(CPlayer* pPlayer, int nKind, uint8_t& byStored, uint8_t byReported,
                           const char* szWhat);

@@ -35,7 +35,8 @@ int16_t ScaleFarCoordinate(float fValue)
 } // namespace
 
 // Creation, in the order the joining client expects its messages.
-CPlayer::CPlayer(CPlayerPool* pPool, uint8_t bySlot, uint32_t uiPlayerId, const char* szName, const char* szUniqueId)
+CPlayer::CPlayer(CPlayerPool* pPool, uint8_t bySlot, uint32_t uiPlayerId, const char* szName,
+                 const char* szUniqueId)
     : m_pPool(pPool), m_bySlot(bySlot), m_uiPlayerId(uiPlayerId)
 {
     // 1: identity, links into the pool's list and the streamer's grid.
@@ -208,7 +209,8 @@ void CPlayer::ResetDistantSpectators()
     for (int nSlot = 0; nSlot < MAX_PLAYER_SLOTS; ++nSlot)
     {
         CPlayer* pOther = m_pPool->Get(nSlot);
-        if (pOther && pOther != this && pOther->m_bySpectateTarget == m_bySlot && pOther->m_usWorld != m_usWorld)
+        if (pOther && pOther != this && pOther->m_bySpectateTarget == m_bySlot &&
+            pOther->m_usWorld != m_usWorld)
             pOther->SetSpectateTarget(nullptr);
     }
 }
@@ -293,14 +295,18 @@ void CPlayer::SendFarPlayerList()
     SFarPlayerEntry aEntries[MAX_PLAYER_SLOTS];
     int nCount = 0;
     CStreamer* pStreamer = Streamer();
-    m_pPool->ForEachInOrder([&](CPlayer* pOther) {
-        if (pOther == this || !pOther->m_bSpawned || pOther->m_usWorld != m_usWorld || nCount >= MAX_PLAYER_SLOTS)
-            return;
-        if (pStreamer && pStreamer->IsPlayerStreamed(this, pOther))
-            return;
-        aEntries[nCount++] = {pOther->GetSlot(), ScaleFarCoordinate(pOther->m_vPosition.x),
-                              ScaleFarCoordinate(pOther->m_vPosition.y), ScaleFarCoordinate(pOther->m_vPosition.z)};
-    });
+    m_pPool->ForEachInOrder(
+        [&](CPlayer* pOther)
+        {
+            if (pOther == this || !pOther->m_bSpawned || pOther->m_usWorld != m_usWorld ||
+                nCount >= MAX_PLAYER_SLOTS)
+                return;
+            if (pStreamer && pStreamer->IsPlayerStreamed(this, pOther))
+                return;
+            aEntries[nCount++] = {pOther->GetSlot(), ScaleFarCoordinate(pOther->m_vPosition.x),
+                                  ScaleFarCoordinate(pOther->m_vPosition.y),
+                                  ScaleFarCoordinate(pOther->m_vPosition.z)};
+        });
     if (nCount > 0 || m_bFarListDue)
         ::SendFarPlayerList(this, aEntries, nCount);
     m_bFarListDue = false;

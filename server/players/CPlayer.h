@@ -81,7 +81,8 @@ class CPlayer : public IRefCounter
 public:
     // Runs the whole creation: defaults, then everything a joining client is
     // sent, then the join notice to the others and the connect announcement.
-    CPlayer(CPlayerPool* pPool, uint8_t bySlot, uint32_t uiPlayerId, const char* szName, const char* szUniqueId);
+    CPlayer(CPlayerPool* pPool, uint8_t bySlot, uint32_t uiPlayerId, const char* szName,
+            const char* szUniqueId);
     // Runs the whole removal; the slot is detached from the pool last.
     ~CPlayer() override;
 

@@ -11,6 +11,7 @@
 #include "players/CPlayerPool.h"
 #include "players/CPlayerSyncRecords.h"
 #include "players/CPlayerSyncWorld.h"
+#include "world/CVehicle.h"
 
 // The four sync messages: what a client reports about its own player is
 // checked, stored in the player record and announced to the plugins; the
@@ -39,16 +40,6 @@ enum EUpdateKind
 uint32_t Now()
 {
     return g_pServer ? g_pServer->m_uiNow : 0;
-}
-
-// Reads each value as one block, in order. False, with nothing read, when the
-// payload is shorter than all of them together.
-template <typename... T> bool ReadRecords(const uint8_t* pPayload, int nLength, T&... values)
-{
-    if (!pPayload || nLength < static_cast<int>((sizeof(T) + ...)))
-        return false;
-    RakNet::BitStream stream(const_cast<unsigned char*>(pPayload), static_cast<unsigned int>(nLength), false);
-    return (stream.Read(values) && ...);
 }
 
 // The guard, then the player of the slot while it is not being removed; the
@@ -269,14 +260,6 @@ bool KeepsRestrictedKeyInVehicle(const CPlayer* pPlayer)
         g_pServer && (g_pServer->m_WorldOptions.uiOptions & WORLD_OPTION_NO_VEHICLE_KEY);
     return (pPlayer->m_usFlags & usBoth) == usBoth && !bServerForbids;
 }
-
-// A passenger holds no weapon in hand.
-void SelectSlotZero(CPlayer* pPlayer)
-{
-    pPlayer->m_byWeaponSlot = 0;
-    pPlayer->m_byWeapon = pPlayer->m_abySlotWeapon[0];
-    pPlayer->m_usAmmo = pPlayer->m_ausSlotAmmo[0];
-}
 } // namespace
 
 void CPlayerSync::HandleOnFootSync(int nSlot, int, const uint8_t* pPayload, int nLength)
@@ -284,7 +267,7 @@ void CPlayerSync::HandleOnFootSync(int nSlot, int, const uint8_t* pPayload, int 
     CPlayer* pPlayer = SyncingPlayer(nSlot);
     uint32_t uiStamp = 0;
     alignas(4) SOnFootSyncRecord record;
-    if (!pPlayer || !ReadRecords(pPayload, nLength, uiStamp, record))
+    if (!pPlayer || !ReadSyncRecords(pPayload, nLength, uiStamp, record))
         return;
     CEntityLock lock(pPlayer);
     if (!BeginSync(pPlayer, uiStamp) || pPlayer->m_bEntryLock)
@@ -299,7 +282,7 @@ void CPlayerSync::HandleAimSync(int nSlot, int, const uint8_t* pPayload, int nLe
     uint32_t uiStamp = 0;
     alignas(4) SOnFootSyncRecord record;
     alignas(4) SAimSyncRecord aim;
-    if (!pPlayer || !ReadRecords(pPayload, nLength, uiStamp, record, aim))
+    if (!pPlayer || !ReadSyncRecords(pPayload, nLength, uiStamp, record, aim))
         return;
     CEntityLock lock(pPlayer);
     if (!BeginSync(pPlayer, uiStamp) || pPlayer->m_bEntryLock || !ApplyOnFoot(pPlayer, record))
@@ -316,7 +299,7 @@ void CPlayerSync::HandleDriverSync(int nSlot, int, const uint8_t* pPayload, int 
     uint32_t uiStamp = 0;
     SDriverSyncRecord driver;
     alignas(4) SVehicleSyncRecord vehicle;
-    if (!pPlayer || !ReadRecords(pPayload, nLength, uiStamp, driver, vehicle))
+    if (!pPlayer || !ReadSyncRecords(pPayload, nLength, uiStamp, driver, vehicle))
         return;
     CEntityLock lock(pPlayer);
     const int nVehicleId = driver.usVehicleId;
@@ -337,12 +320,13 @@ void CPlayerSync::HandleDriverSync(int nSlot, int, const uint8_t* pPayload, int 
     CAntiCheat::CheckWeapon(pPlayer);
     if (!AcceptDriver(pPlayer, nVehicleId))
         return;
+    // A plugin may have deleted the vehicle from inside the entry event.
     IPlayerSyncWorld* pWorld = GetPlayerSyncWorld();
-    if (CVehicle* pVehicle = pWorld ? pWorld->FindVehicle(nVehicleId) : nullptr)
-    {
-        pWorld->ApplyDriverSync(pVehicle, pPlayer->GetSlot(), vehicle);
-        pWorld->NoteVehicleSynced(pVehicle);
-    }
+    CVehicle* pVehicle = pWorld ? pWorld->FindVehicle(nVehicleId) : nullptr;
+    if (!pVehicle || pVehicle->IsMarkedForDeletion())
+        return;
+    pWorld->ApplyDriverSync(pVehicle, pPlayer->GetSlot(), vehicle);
+    pWorld->NoteVehicleSynced(pVehicle);
     if (SetSyncState(pPlayer, SYNC_DRIVER, PLAYER_STATE_DRIVER))
         RaiseUpdate(pPlayer, UPDATE_DRIVER);
 }
@@ -352,7 +336,7 @@ void CPlayerSync::HandlePassengerSync(int nSlot, int, const uint8_t* pPayload, i
     CPlayer* pPlayer = SyncingPlayer(nSlot);
     uint32_t uiStamp = 0;
     SPassengerSyncRecord passenger;
-    if (!pPlayer || !ReadRecords(pPayload, nLength, uiStamp, passenger))
+    if (!pPlayer || !ReadSyncRecords(pPayload, nLength, uiStamp, passenger))
         return;
     CEntityLock lock(pPlayer);
     const int nVehicleId = passenger.usVehicleId;
@@ -362,13 +346,17 @@ void CPlayerSync::HandlePassengerSync(int nSlot, int, const uint8_t* pPayload, i
         return;
     pPlayer->m_byHealth = passenger.byHealth;
     pPlayer->m_byArmour = passenger.byArmour;
-    SelectSlotZero(pPlayer);
+    // A passenger holds no weapon in hand.
+    CAntiCheat::SelectSlotZero(pPlayer);
     if (!AcceptPassenger(pPlayer, nVehicleId, nSeat))
         return;
-    if (!SetSyncState(pPlayer, SYNC_PASSENGER, PLAYER_STATE_PASSENGER))
-        return;
     IPlayerSyncWorld* pWorld = GetPlayerSyncWorld();
-    if (CVehicle* pVehicle = pWorld ? pWorld->FindVehicle(nVehicleId) : nullptr)
+    CVehicle* pVehicle = pWorld ? pWorld->FindVehicle(nVehicleId) : nullptr;
+    if (!pVehicle || pVehicle->IsMarkedForDeletion() ||
+        !SetSyncState(pPlayer, SYNC_PASSENGER, PLAYER_STATE_PASSENGER))
+        return;
+    // Looked up again: the state event may have removed the vehicle.
+    if ((pVehicle = pWorld->FindVehicle(nVehicleId)) != nullptr)
         pWorld->NoteVehicleSynced(pVehicle);
     RaiseUpdate(pPlayer, UPDATE_PASSENGER);
 }

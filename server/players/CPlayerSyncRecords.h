@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "BitStream.h"
 #include "math/Quaternion.h"
 #include "math/Vector.h"
 
@@ -79,3 +80,13 @@ static_assert(sizeof(SAimSyncRecord) == 24, "aim record is 24 bytes");
 static_assert(sizeof(SDriverSyncRecord) == 9, "driver record is 9 bytes");
 static_assert(sizeof(SPassengerSyncRecord) == 5, "passenger record is 5 bytes");
 static_assert(sizeof(SVehicleSyncRecord) == 51, "vehicle driver record is 51 bytes");
+
+// Reads each value as one block, in order, from a message payload. False,
+// with nothing read, when the payload is shorter than all of them together.
+template <typename... T> bool ReadSyncRecords(const uint8_t* pPayload, int nLength, T&... values)
+{
+    if (!pPayload || nLength < static_cast<int>((sizeof(T) + ...)))
+        return false;
+    RakNet::BitStream stream(const_cast<unsigned char*>(pPayload), static_cast<unsigned int>(nLength), false);
+    return (stream.Read(values) && ...);
+}

@@ -7,6 +7,7 @@
 #include "net/Guards.h"
 #include "players/CPlayer.h"
 #include "players/CPlayerPool.h"
+#include "players/CPlayerSyncRecords.h"
 #include "players/CPlayerSyncWorld.h"
 #include "players/WeaponSlots.h"
 #include "world/CStreamer.h"
@@ -47,16 +48,6 @@ const SProjectileRule g_aProjectileRules[] = {
 uint32_t Now()
 {
     return g_pServer ? g_pServer->m_uiNow : 0;
-}
-
-// Reads each value as one block, in order; false when the payload is shorter
-// than all of them together.
-template <typename... T> bool ReadRecords(const uint8_t* pPayload, int nLength, T&... values)
-{
-    if (!pPayload || nLength < static_cast<int>((sizeof(T) + ...)))
-        return false;
-    RakNet::BitStream stream(const_cast<unsigned char*>(pPayload), static_cast<unsigned int>(nLength), false);
-    return (stream.Read(values) && ...);
 }
 
 // The guard, then the slot's player while it is not being removed.
@@ -149,7 +140,7 @@ void CPlayerSync::HandleTwoByteReport(int nSlot, int, const uint8_t* pPayload, i
     CPlayer* pPlayer = JoinedPlayer(nSlot);
     uint8_t byA = 0;
     uint8_t byB = 0;
-    if (!pPlayer || !ReadRecords(pPayload, nLength, byA, byB))
+    if (!pPlayer || !ReadSyncRecords(pPayload, nLength, byA, byB))
         return;
     RakNet::BitStream relay;
     CNetwork::WriteMessageId(relay, ID_TWO_BYTE_RELAY);
@@ -165,7 +156,7 @@ void CPlayerSync::HandleValueReport(int nSlot, int, const uint8_t* pPayload, int
     uint32_t uiValue = 0;
     uint8_t byA = 0;
     uint8_t byB = 0;
-    if (!pPlayer || !ReadRecords(pPayload, nLength, uiValue, byA, byB))
+    if (!pPlayer || !ReadSyncRecords(pPayload, nLength, uiValue, byA, byB))
         return;
     RakNet::BitStream relay;
     CNetwork::WriteMessageId(relay, ID_VALUE_RELAY);
@@ -182,7 +173,7 @@ void CPlayerSync::HandleThreeByteReport(int nSlot, int, const uint8_t* pPayload,
     uint8_t byA = 0;
     uint8_t byB = 0;
     uint8_t byC = 0;
-    if (!pPlayer || !ReadRecords(pPayload, nLength, byA, byB, byC))
+    if (!pPlayer || !ReadSyncRecords(pPayload, nLength, byA, byB, byC))
         return;
     RakNet::BitStream relay;
     CNetwork::WriteMessageId(relay, ID_THREE_BYTE_RELAY);
@@ -206,7 +197,7 @@ void CPlayerSync::HandleAreaEffect(int nSlot, int, const uint8_t* pPayload, int 
     uint8_t byWeapon = 0;
     Vector vOrigin;
     Vector vSecond;
-    if (!pPlayer || !ReadRecords(pPayload, nLength, byWeapon, vOrigin, vSecond) || !pPlayer->m_bSpawned)
+    if (!pPlayer || !ReadSyncRecords(pPayload, nLength, byWeapon, vOrigin, vSecond) || !pPlayer->m_bSpawned)
         return;
     const uint32_t uiNow = Now();
     const int nBase = GetBaseWeapon(byWeapon);
@@ -232,7 +223,7 @@ void CPlayerSync::HandleProjectileLaunch(int nSlot, int, const uint8_t* pPayload
     Vector vOrigin;
     Vector vSecond;
     Quaternion qRotation;
-    if (!pPlayer || !ReadRecords(pPayload, nLength, byWeapon, vOrigin, vSecond, qRotation) ||
+    if (!pPlayer || !ReadSyncRecords(pPayload, nLength, byWeapon, vOrigin, vSecond, qRotation) ||
         !pPlayer->m_bSpawned)
         return;
     const uint32_t uiNow = Now();
@@ -268,7 +259,8 @@ void CPlayerSync::HandleProjectileImpact(int nSlot, int, const uint8_t* pPayload
     uint16_t usKey = 0;
     Vector vPosition;
     uint16_t usVehicleId = 0;
-    if (!pPlayer || !ReadRecords(pPayload, nLength, usKey, vPosition, usVehicleId) || !pPlayer->m_bSpawned)
+    if (!pPlayer || !ReadSyncRecords(pPayload, nLength, usKey, vPosition, usVehicleId) ||
+        !pPlayer->m_bSpawned)
         return;
     const uint32_t uiNow = Now();
     int nIndex = -1;
@@ -311,6 +303,6 @@ void CPlayerSync::HandleClientValue(int nSlot, int, const uint8_t* pPayload, int
 {
     CPlayer* pPlayer = g_pServer && g_pServer->m_pPlayerPool ? g_pServer->m_pPlayerPool->Get(nSlot) : nullptr;
     double dValue = 0.0;
-    if (pPlayer && ReadRecords(pPayload, nLength, dValue))
+    if (pPlayer && ReadSyncRecords(pPayload, nLength, dValue))
         pPlayer->m_dClientValue = dValue;
 }

@@ -120,7 +120,8 @@ public:
         if (!pStreamer)
             return;
         pStreamer->ForEachObserverOfPlayer(const_cast<CPlayer*>(pSubject),
-                                           [this](CPlayer* pObserver, CPlayer*) { To(pObserver->GetSlot()); });
+                                           [this](CPlayer* pObserver, CPlayer*)
+                                           { To(pObserver->GetSlot()); });
     }
     void ToObserversThenSubject(const CPlayer* pSubject) const
     {
@@ -343,7 +344,8 @@ void SendResetWeapons(const CPlayer* pPlayer, uint32_t uiSequence)
     message.To(pPlayer->GetSlot());
 }
 
-void SendGiveWeapon(const CPlayer* pPlayer, uint32_t uiSequence, uint8_t byWeapon, uint16_t usAmmo, bool bArmed)
+void SendGiveWeapon(const CPlayer* pPlayer, uint32_t uiSequence, uint8_t byWeapon, uint16_t usAmmo,
+                    bool bArmed)
 {
     CMessage message(ID_GIVE_WEAPON);
     RakNet::BitStream& stream = message.Stream();
@@ -483,8 +485,8 @@ void SendPositionalEffect(const CPlayer* pTo, uint16_t usEffect, const Vector& v
     message.To(pTo->GetSlot());
 }
 
-bool SendTextBlock(int nSlot, const char* szText1, uint16_t usNumber, const char* szText2, const char* szText3,
-                   const char* szText4)
+bool SendTextBlock(int nSlot, const char* szText1, uint16_t usNumber, const char* szText2,
+                   const char* szText3, const char* szText4)
 {
     if (!szText1)
         return false;

@@ -103,7 +103,8 @@ void SendVectorMessage(const CPlayer* pPlayer, uint8_t byId, const Vector& vValu
 void SendAngle(const CPlayer* pPlayer);
 void SendByteMessage(const CPlayer* pPlayer, uint8_t byId, uint8_t byValue);
 void SendResetWeapons(const CPlayer* pPlayer, uint32_t uiSequence);
-void SendGiveWeapon(const CPlayer* pPlayer, uint32_t uiSequence, uint8_t byWeapon, uint16_t usAmmo, bool bArmed);
+void SendGiveWeapon(const CPlayer* pPlayer, uint32_t uiSequence, uint8_t byWeapon, uint16_t usAmmo,
+                    bool bArmed);
 void SendRemoveWeapon(const CPlayer* pPlayer, uint32_t uiSequence, uint8_t byWeapon);
 void SendFlags(const CPlayer* pPlayer);
 void SendCamera(const CPlayer* pPlayer, const Vector& vPosition, const Vector& vLookAt);
@@ -126,5 +127,5 @@ void SendPositionalEffect(const CPlayer* pTo, uint16_t usEffect, const Vector& v
 
 // Text block (255) to one slot, or to every player in the pool with -1.
 // False, and nothing sent, when szText1 is null.
-bool SendTextBlock(int nSlot, const char* szText1, uint16_t usNumber, const char* szText2, const char* szText3,
-                   const char* szText4);
+bool SendTextBlock(int nSlot, const char* szText1, uint16_t usNumber, const char* szText2,
+                   const char* szText3, const char* szText4);

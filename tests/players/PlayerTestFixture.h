@@ -87,7 +87,8 @@ protected:
     void Send(int nSlot, const RakNet::BitStream& stream)
     {
         const uint8_t* pData = stream.GetData();
-        m_pHarness->Deliver(nSlot, std::vector<uint8_t>(pData, pData + BITS_TO_BYTES(stream.GetNumberOfBitsUsed())));
+        m_pHarness->Deliver(nSlot,
+                            std::vector<uint8_t>(pData, pData + BITS_TO_BYTES(stream.GetNumberOfBitsUsed())));
     }
 
     // What a connection of the slot received with this identifier, decoded

@@ -86,7 +86,8 @@ TEST_F(AntiCheatTest, HealthRiseIsIgnoredUntilTheChangeIsAcknowledgedThenKicked)
 
     Dispatch(OnFootBytes(uiSequence, Reporting(60)));
     EXPECT_EQ(m_pFirst->m_byHealth, 50);
-    EXPECT_THAT(Harness().TakeOutput(), HasSubstr("Kicking player 'First' (0), health increased from 50 to 60."));
+    EXPECT_THAT(Harness().TakeOutput(),
+                HasSubstr("Kicking player 'First' (0), health increased from 50 to 60."));
     ExpectKickedAtNextTick();
 }
 
@@ -127,7 +128,8 @@ TEST_F(AntiCheatTest, DisabledAntiCheatIgnoresHealthAndArmourRisesButKeepsTheSer
 TEST_F(AntiCheatTest, ArmourRiseHasItsOwnLine)
 {
     Dispatch(OnFootBytes(0, Reporting(100, 25)));
-    EXPECT_THAT(Harness().TakeOutput(), HasSubstr("Kicking player 'First' (0), armour increased from 0 to 25."));
+    EXPECT_THAT(Harness().TakeOutput(),
+                HasSubstr("Kicking player 'First' (0), armour increased from 0 to 25."));
     ExpectKickedAtNextTick();
 }
 

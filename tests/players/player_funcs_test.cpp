@@ -10,9 +10,10 @@
 
 #include "PlayerTestFixture.h"
 #include "players/PlayerMessages.h"
+#include "sync_FakeWorld.h"
 
-using ::testing::ElementsAre;
 using ::testing::ContainsRegex;
+using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
@@ -45,7 +46,8 @@ TEST_F(PlayerFuncsTest, EverySlotAnswersForAnIdThatNamesNobody)
         {"IsPlayerConnected", [&](int id) { return f->IsPlayerConnected(id); }, 0},
         {"IsPlayerSpawned", [&](int id) { return f->IsPlayerSpawned(id); }, 0},
         {"IsPlayerStreamedForPlayer", [&](int id) { return f->IsPlayerStreamedForPlayer(id, 0); }, 0},
-        {"IsPlayerStreamedForPlayer observer", [&](int id) { return f->IsPlayerStreamedForPlayer(0, id); }, 0},
+        {"IsPlayerStreamedForPlayer observer", [&](int id) { return f->IsPlayerStreamedForPlayer(0, id); },
+         0},
         {"GetPlayerKey", [&](int id) { return f->GetPlayerKey(id); }, 0},
         {"SetPlayerWorld", [&](int id) { return f->SetPlayerWorld(id, 2); }, 0},
         {"GetPlayerWorld", [&](int id) { return f->GetPlayerWorld(id); }, 0},
@@ -72,7 +74,8 @@ TEST_F(PlayerFuncsTest, EverySlotAnswersForAnIdThatNamesNobody)
         {"GetPlayerPing", [&](int id) { return f->GetPlayerPing(id); }, -1},
         {"GetPlayerClientToggle", [&](int id) { return f->GetPlayerClientToggle(id); }, 0},
         {"GetPlayerClientValue", [&](int id) { return f->GetPlayerClientValue(id); }, 0},
-        {"GetPlayerUniqueId", [&](int id) { return f->GetPlayerUniqueId(id, szBuffer, sizeof(szBuffer)); }, 0},
+        {"GetPlayerUniqueId", [&](int id) { return f->GetPlayerUniqueId(id, szBuffer, sizeof(szBuffer)); },
+         0},
         {"SetPlayerHealth", [&](int id) { return f->SetPlayerHealth(id, 1); }, 0},
         {"GetPlayerHealth", [&](int id) { return f->GetPlayerHealth(id); }, 0},
         {"SetPlayerArmour", [&](int id) { return f->SetPlayerArmour(id, 1); }, 0},
@@ -297,6 +300,30 @@ TEST_F(PlayerFuncsTest, RemovePlayerFromVehicleNeedsAVehicleAndPutsThePlayerOnFo
     EXPECT_EQ(F()->GetPlayerVehicleId(3), 0);
     EXPECT_EQ(ReceivedBy(3, ID_POSITION).size(), 1u);
     EXPECT_EQ(F()->GetPlayerState(3), 1);
+}
+
+TEST_F(PlayerFuncsTest, StandingOnNamesOnlyAVehicleOrObjectThatExists)
+{
+    CPlayer* pPlayer = Join(1, "Climber");
+    ASSERT_NE(pPlayer, nullptr);
+    CFakeSyncWorld world;
+    world.Install(Server());
+    world.AddVehicle(5, Vector(10.0f, 10.0f, 0.0f));
+    world.AddObject(0, Vector(20.0f, 20.0f, 0.0f), Quaternion());
+    struct SCase
+    {
+        uint16_t usSurface;
+        int nVehicle;
+        int nObject;
+    };
+    for (const SCase& test : {SCase{0, -1, -1}, SCase{5, 5, -1}, SCase{6, -1, -1}, SCase{1000, -1, -1},
+                              SCase{1001, -1, 0}, SCase{1002, -1, -1}, SCase{4001, -1, -1}})
+    {
+        pPlayer->m_usSurfaceId = test.usSurface;
+        EXPECT_EQ(F()->GetPlayerStandingOnVehicle(1), test.nVehicle) << "surface " << test.usSurface;
+        EXPECT_EQ(F()->GetPlayerStandingOnObject(1), test.nObject) << "surface " << test.usSurface;
+    }
+    world.Uninstall();
 }
 
 class PlayerAllSlotsTest : public CPlayerTest

@@ -89,7 +89,8 @@ TEST_F(PlayerPoolTest, ProcessingListHoldsLivePlayersNewestFirst)
     ASSERT_NE(Join(4, "Four"), nullptr);
     ASSERT_NE(Join(1, "One"), nullptr);
     ASSERT_NE(Join(7, "Seven"), nullptr);
-    auto order = [this] {
+    auto order = [this]
+    {
         std::vector<int> slots;
         Pool().ForEachInOrder([&](CPlayer* pPlayer) { slots.push_back(pPlayer->GetSlot()); });
         return slots;
@@ -109,12 +110,14 @@ TEST_F(PlayerPoolTest, ProcessingListHoldsLivePlayersNewestFirst)
 TEST_F(PlayerPoolTest, KickFromOnPlayerConnectWaitsForTheWalkToEnd)
 {
     int nStillThere = -1;
-    Host().SetHook(0, [&](int, int nSlot, const int32_t* pnArgs, const char*) {
-        if (nSlot != 3)
-            return;
-        F()->KickPlayer(pnArgs[0]);
-        nStillThere = F()->IsPlayerConnected(pnArgs[0]);
-    });
+    Host().SetHook(0,
+                   [&](int, int nSlot, const int32_t* pnArgs, const char*)
+                   {
+                       if (nSlot != 3)
+                           return;
+                       F()->KickPlayer(pnArgs[0]);
+                       nStillThere = F()->IsPlayerConnected(pnArgs[0]);
+                   });
     Harness().Connect(3);
     Peer().ClearSent();
     EXPECT_FALSE(Pool().New(3, "Doomed", "uid"));
@@ -137,17 +140,20 @@ TEST_F(PlayerPoolTest, KickFromOnPlayerMessageDestroysAfterTheInnermostRelease)
     ASSERT_NE(Join(0, "Watcher"), nullptr);
     ASSERT_NE(Join(1, "Talker"), nullptr);
     int nStillThere = -1;
-    Host().SetHook(0, [&](int, int nSlot, const int32_t* pnArgs, const char*) {
-        if (nSlot != 23)
-            return;
-        F()->KickPlayer(pnArgs[0]);
-        nStillThere = F()->IsPlayerConnected(pnArgs[0]);
-    });
+    Host().SetHook(0,
+                   [&](int, int nSlot, const int32_t* pnArgs, const char*)
+                   {
+                       if (nSlot != 23)
+                           return;
+                       F()->KickPlayer(pnArgs[0]);
+                       nStillThere = F()->IsPlayerConnected(pnArgs[0]);
+                   });
     Host().ClearLog();
     Peer().ClearSent();
     RakNet::BitStream chat;
     testclient::EncodeChat(chat, "bye");
-    CPlayerChat::HandleChat(1, 162, chat.GetData() + 1, static_cast<int>(BITS_TO_BYTES(chat.GetNumberOfBitsUsed())) - 1);
+    CPlayerChat::HandleChat(1, 162, chat.GetData() + 1,
+                            static_cast<int>(BITS_TO_BYTES(chat.GetNumberOfBitsUsed())) - 1);
     EXPECT_EQ(nStillThere, 1);
     EXPECT_EQ(Pool().Get(1), nullptr);
     EXPECT_THAT(Events("OnPlayerMessage", 0), ElementsAre("OnPlayerMessage 1 [bye]"));
@@ -183,11 +189,13 @@ TEST_F(PlayerPoolTest, RemovalReleasesSpectatorsThenTellsTheOthers)
     ASSERT_EQ(F()->SetPlayerSpectateTarget(0, 1), 1);
     EXPECT_EQ(F()->GetPlayerSpectateTarget(0), 1);
     std::string strNameAtDisconnect;
-    Host().SetHook(0, [&](int, int nSlot, const int32_t* pnArgs, const char*) {
-        char szName[32];
-        if (nSlot == 4 && F()->GetPlayerName(pnArgs[0], szName, sizeof(szName)))
-            strNameAtDisconnect = szName;
-    });
+    Host().SetHook(0,
+                   [&](int, int nSlot, const int32_t* pnArgs, const char*)
+                   {
+                       char szName[32];
+                       if (nSlot == 4 && F()->GetPlayerName(pnArgs[0], szName, sizeof(szName)))
+                           strNameAtDisconnect = szName;
+                   });
     Host().ClearLog();
     Peer().ClearSent();
     Pool().Delete(1, DISCONNECT_LEFT);
@@ -208,14 +216,17 @@ TEST_F(PlayerPoolTest, ProcessingSurvivesAPluginKickingTheNextPlayer)
     ASSERT_NE(Join(0, "Zero"), nullptr);
     ASSERT_NE(Join(1, "One"), nullptr);
     ASSERT_NE(Join(2, "Two"), nullptr);
-    Host().SetHook(0, [&](int, int nSlot, const int32_t* pnArgs, const char*) {
-        if (nSlot == 31 && pnArgs[0] == 2)
-            F()->KickPlayer(1);
-    });
+    Host().SetHook(0,
+                   [&](int, int nSlot, const int32_t* pnArgs, const char*)
+                   {
+                       if (nSlot == 31 && pnArgs[0] == 2)
+                           F()->KickPlayer(1);
+                   });
     Host().ClearLog();
     Harness().Tick(5000);
     EXPECT_EQ(Pool().Get(1), nullptr);
-    EXPECT_THAT(Events("OnPlayerAwayChange", 0), ElementsAre("OnPlayerAwayChange 2 1", "OnPlayerAwayChange 0 1"));
+    EXPECT_THAT(Events("OnPlayerAwayChange", 0),
+                ElementsAre("OnPlayerAwayChange 2 1", "OnPlayerAwayChange 0 1"));
 }
 
 TEST_F(PlayerPoolTest, PlayerMarkedByTheAntiCheatIsKickedAtTheNextTick)

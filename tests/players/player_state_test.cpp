@@ -196,8 +196,8 @@ TEST_F(PlayerStateTest, NewPlayerStartsWithFlags0x1063)
     EXPECT_EQ(decoded.usFlags, 0x1063);
     EXPECT_EQ(decoded.byClientFlags2, 0);
     const int aExpected[10] = {1, 1, 0, 0, 0, 1, 1, 1, 1, 0};
-    int32_t (*aGet[10])(int32_t) = {F()->GetPlayerOption0, F()->GetPlayerOption1, F()->GetPlayerOption2,
-                                    F()->GetPlayerOption3, F()->GetPlayerOption4, F()->GetPlayerOption5,
+    int32_t (*aGet[10])(int32_t) = {F()->GetPlayerOption0, F()->GetPlayerOption1,  F()->GetPlayerOption2,
+                                    F()->GetPlayerOption3, F()->GetPlayerOption4,  F()->GetPlayerOption5,
                                     F()->GetPlayerOption6, F()->GetPlayerOption12, F()->GetPlayerOption8,
                                     F()->GetPlayerOption7};
     for (int i = 0; i < 10; ++i)

@@ -75,7 +75,8 @@ public:
         vehicle.vPosition = vPosition;
         vehicle.nModel = nModel;
         if (m_pStreamer)
-            m_pStreamer->GetVehicleGrid()->Insert(vehicle.pVehicle.get(), vehicle.link, vPosition.x, vPosition.y);
+            m_pStreamer->GetVehicleGrid()->Insert(vehicle.pVehicle.get(), vehicle.link, vPosition.x,
+                                                  vPosition.y);
         return vehicle;
     }
     SFakeVehicle& Vehicle(int nId) { return m_vehicles.at(nId); }
@@ -116,7 +117,10 @@ public:
     {
         record = Of(pVehicle).lastRecord;
     }
-    void ApplyExplosion(CVehicle* pVehicle, int, const Vector&, CPlayer*) override { ++Of(pVehicle).nExplosions; }
+    void ApplyExplosion(CVehicle* pVehicle, int, const Vector&, CPlayer*) override
+    {
+        ++Of(pVehicle).nExplosions;
+    }
     bool GetObjectPlacement(int nId, Vector& vPosition, Quaternion& qRotation) override
     {
         auto it = m_objects.find(nId);

@@ -93,10 +93,12 @@ protected:
     // Plugin 0 kicks nSlot when it receives the callback slot nEvent.
     void KickOn(int nEvent, int nSlot)
     {
-        Host().SetHook(0, [this, nEvent, nSlot](int, int nGot, const int32_t*, const char*) {
-            if (nGot == nEvent && Pool().Get(nSlot))
-                Server().Kick(nSlot, false);
-        });
+        Host().SetHook(0,
+                       [this, nEvent, nSlot](int, int nGot, const int32_t*, const char*)
+                       {
+                           if (nGot == nEvent && Pool().Get(nSlot))
+                               Server().Kick(nSlot, false);
+                       });
     }
 
     CPlayer* m_pFirst = nullptr;

@@ -203,12 +203,14 @@ typedef int32_t (*FGetOption)(int32_t);
 
 static void Options(int p)
 {
-    FSetOption aSet[10] = {F->SetPlayerOption0, F->SetPlayerOption1, F->SetPlayerOption2, F->SetPlayerOption3,
-                           F->SetPlayerOption4, F->SetPlayerOption5, F->SetPlayerOption6, F->SetPlayerOption12,
-                           F->SetPlayerOption8, F->SetPlayerOption7};
-    FGetOption aGet[10] = {F->GetPlayerOption0, F->GetPlayerOption1, F->GetPlayerOption2, F->GetPlayerOption3,
-                           F->GetPlayerOption4, F->GetPlayerOption5, F->GetPlayerOption6, F->GetPlayerOption12,
-                           F->GetPlayerOption8, F->GetPlayerOption7};
+    FSetOption aSet[10] = {F->SetPlayerOption0, F->SetPlayerOption1,  F->SetPlayerOption2,
+                           F->SetPlayerOption3, F->SetPlayerOption4,  F->SetPlayerOption5,
+                           F->SetPlayerOption6, F->SetPlayerOption12, F->SetPlayerOption8,
+                           F->SetPlayerOption7};
+    FGetOption aGet[10] = {F->GetPlayerOption0, F->GetPlayerOption1,  F->GetPlayerOption2,
+                           F->GetPlayerOption3, F->GetPlayerOption4,  F->GetPlayerOption5,
+                           F->GetPlayerOption6, F->GetPlayerOption12, F->GetPlayerOption8,
+                           F->GetPlayerOption7};
     int i;
     for (i = 0; i < 10; ++i)
     {

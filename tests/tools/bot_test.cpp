@@ -5,11 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <optional>
 #include <thread>
 
 #include "BitStream.h"
+#include "RakPeerInterface.h"
 
 #include "BotClock.h"
 #include "BotOptions.h"
@@ -19,6 +23,8 @@
 #include "CBotSwarm.h"
 #include "CLatencyHistogram.h"
 #include "CMessageBuilder.h"
+#include "CPayloadReader.h"
+#include "CTestClient.h"
 #include "ClientMessages.h"
 #include "CRelayBaseline.h"
 #include "ProcessCpu.h"
@@ -360,4 +366,269 @@ TEST(BotSwarm, GameServerRelaysEveryBotToTheOthers)
     EXPECT_EQ(report.ullDuplicates, 0u);
     EXPECT_EQ(report.ullMalformed, 0u);
     EXPECT_EQ(server.Stop(), 0);
+}
+
+namespace
+{
+
+wire::SOnFootRecord SampleRecord()
+{
+    wire::SOnFootRecord record = {};
+    record.vPosition = {10.0f, 20.0f, 12.0f};
+    record.fAngle = 4321.0f;
+    record.usKeys = 0x1234;
+    record.byHealth = 77;
+    record.byByte37 = 9;
+    record.bySyncFlags = 3;
+    return record;
+}
+
+} // namespace
+
+TEST(RelayBaseline, RelaysTheRecordUnchangedToOtherJoinedClientsOnly)
+{
+    const int nPort = FindFreeUdpPort();
+    CBaselineThread baseline(nPort);
+    ASSERT_TRUE(baseline.Started());
+    testclient::CTestClient sender, receiver, stranger;
+    ASSERT_TRUE(sender.Connect("127.0.0.1", static_cast<uint16_t>(nPort)));
+    ASSERT_TRUE(receiver.Connect("127.0.0.1", static_cast<uint16_t>(nPort)));
+    ASSERT_TRUE(stranger.Connect("127.0.0.1", static_cast<uint16_t>(nPort)));
+    testclient::SServerInfo info;
+    ASSERT_TRUE(sender.Join("alice", &info));
+    EXPECT_EQ(info.strPlayerName, "alice");
+    EXPECT_EQ(info.uiPlayerId >> 8, 1u);
+    EXPECT_TRUE(info.files.empty());
+    ASSERT_TRUE(receiver.Join("bob"));
+
+    ASSERT_TRUE(sender.SendRequestClass(testclient::kClassNext));
+    EXPECT_TRUE(sender.WaitFor(wire::SV_CLASS_REPLY));
+    ASSERT_TRUE(sender.SendRequestSpawn());
+    EXPECT_TRUE(sender.WaitFor(wire::SV_PERMIT_SPAWN));
+
+    const wire::SOnFootRecord record = SampleRecord();
+    ASSERT_TRUE(sender.SendOnFootSync(99, record));
+    std::optional<testclient::SReceived> relay = receiver.WaitFor(wire::SV_ONFOOT_RELAY);
+    ASSERT_TRUE(relay);
+    testclient::SOnFootRelay decoded;
+    ASSERT_TRUE(testclient::DecodeOnFootRelay(*relay, decoded));
+    EXPECT_EQ(decoded.bySlot, sender.Slot());
+    EXPECT_EQ(std::memcmp(&decoded.onFoot, &record, sizeof(record)), 0);
+
+    // A record cut short, and sync from a client that never joined, go nowhere.
+    const uint8_t abyShort[] = {147, 0, 0, 0, 1, 2, 3};
+    ASSERT_TRUE(sender.SendRaw(abyShort, sizeof(abyShort)));
+    ASSERT_TRUE(stranger.SendOnFootSync(1, record));
+    EXPECT_TRUE(receiver.NoneWithin(wire::SV_ONFOOT_RELAY, 300));
+    EXPECT_EQ(sender.CountOf(wire::SV_ONFOOT_RELAY), 0);
+    EXPECT_EQ(stranger.CountOf(wire::SV_ONFOOT_RELAY), 0);
+}
+
+namespace
+{
+
+// A server that follows a script, for the bot's side of the handshake: it
+// answers the join (or refuses it) and the class request, permits the spawn
+// and follows it with a health change under a sequence (or refuses it), and
+// keeps the first sync it gets.
+class CScriptedServer
+{
+public:
+    bool bRefuseJoin = false;
+    bool bRefuseSpawn = false;
+
+    explicit CScriptedServer(int nPort) : m_pPeer(RakNet::RakPeerInterface::GetInstance())
+    {
+        RakNet::SocketDescriptor socket(static_cast<unsigned short>(nPort), "127.0.0.1");
+        m_bStarted = m_pPeer->Startup(4, &socket, 1) == RakNet::RAKNET_STARTED;
+        m_pPeer->SetMaximumIncomingConnections(4);
+        m_pPeer->SetIncomingPassword("", 1);
+    }
+    ~CScriptedServer()
+    {
+        Stop();
+        m_pPeer->Shutdown(100);
+        RakNet::RakPeerInterface::DestroyInstance(m_pPeer);
+    }
+    void Start()
+    {
+        m_thread = std::thread(
+            [this]
+            {
+                while (!m_bStop.load())
+                {
+                    Poll();
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                }
+            });
+    }
+    void Stop()
+    {
+        m_bStop.store(true);
+        if (m_thread.joinable())
+        {
+            m_thread.join();
+        }
+    }
+    bool Started() const { return m_bStarted; }
+    // Valid after Stop().
+    bool GotSync() const { return m_bGotSync; }
+    uint32_t SyncStamp() const { return m_uiStamp; }
+    const wire::SOnFootRecord& Sync() const { return m_sync; }
+
+private:
+    void Send(const RakNet::SystemAddress& to, int nId, const testclient::CMessageBuilder* pBody = nullptr)
+    {
+        RakNet::BitStream stream;
+        testclient::WriteMessageId(stream, nId);
+        if (pBody != nullptr)
+        {
+            testclient::AppendBits(stream, pBody->Stream());
+        }
+        m_pPeer->Send(&stream, HIGH_PRIORITY, RELIABLE_ORDERED, 0, to, false);
+    }
+    void Answer(const RakNet::SystemAddress& to, const SMessageView& view)
+    {
+        testclient::CMessageBuilder body;
+        switch (view.nId)
+        {
+        case wire::CL_JOIN_REQUEST:
+            if (bRefuseJoin)
+            {
+                body.U8(wire::REFUSE_NAME_IN_USE);
+                Send(to, wire::SV_JOIN_REFUSAL, &body);
+                return;
+            }
+            body.U32(0x203).F32(0).F32(0).F32(0).F32(0).Text8("x").Text8("y").U8(0);
+            Send(to, wire::SV_SERVER_INFO, &body);
+            break;
+        case wire::CL_REQUEST_CLASS:
+            Send(to, wire::SV_CLASS_REPLY);
+            break;
+        case wire::CL_REQUEST_SPAWN:
+            if (!bRefuseSpawn)
+            {
+                Send(to, wire::SV_PERMIT_SPAWN);
+                // After the permit, which resets health to 100 on both sides.
+                body.U32(7).U8(55);
+                Send(to, wire::SV_HEALTH, &body);
+            }
+            Send(to, wire::SV_CLASS_REPLY);
+            break;
+        case wire::CL_ONFOOT_SYNC:
+            if (!m_bGotSync && view.nLength >= 44)
+            {
+                testclient::CPayloadReader reader(view.pPayload, view.nLength);
+                m_bGotSync = reader.U32(m_uiStamp) && reader.Block(m_sync);
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    void Poll()
+    {
+        for (RakNet::Packet* p = m_pPeer->Receive(); p != nullptr; p = m_pPeer->Receive())
+        {
+            SMessageView view;
+            if (ParseMessage(p->data, p->length, view))
+            {
+                Answer(p->systemAddress, view);
+            }
+            m_pPeer->DeallocatePacket(p);
+        }
+    }
+
+    RakNet::RakPeerInterface* m_pPeer;
+    bool m_bStarted = false;
+    std::atomic<bool> m_bStop{false};
+    std::thread m_thread;
+    bool m_bGotSync = false;
+    uint32_t m_uiStamp = 0;
+    wire::SOnFootRecord m_sync = {};
+};
+
+SBotOptions OneBot(int nPort)
+{
+    SBotOptions options = ShortRun(nPort, false);
+    options.nBots = 1;
+    options.dSeconds = 0.2;
+    options.dWarmup = 0.0;
+    options.dDrain = 0.0;
+    options.dSetupTimeout = 5.0;
+    return options;
+}
+
+} // namespace
+
+// The stamp echoes the server's change sequence and the health is the one the
+// server set, or a real server's anti-cheat would act on the bot.
+TEST(BotHandshake, SyncEchoesTheChangeSequenceAndCarriesTheSendTime)
+{
+    const int nPort = FindFreeUdpPort();
+    CScriptedServer server(nPort);
+    ASSERT_TRUE(server.Started());
+    server.Start();
+    SBotReport report;
+    CBotSwarm swarm(OneBot(nPort));
+    const int64_t llBefore = NowUnits();
+    EXPECT_TRUE(swarm.Run(report)) << report.strFirstFailure;
+    server.Stop();
+    EXPECT_EQ(report.nJoined, 1);
+    EXPECT_EQ(report.nSpawned, 1);
+    ASSERT_TRUE(server.GotSync());
+    EXPECT_EQ(server.SyncStamp(), 7u);
+    const wire::SOnFootRecord sync = server.Sync();
+    EXPECT_EQ(+sync.byHealth, 55);
+    EXPECT_EQ(+sync.byArmour, 0);
+    EXPECT_EQ(+sync.byWeapon, 0);
+    EXPECT_EQ(+sync.usSurfaceId, 0);
+    uint32_t uiCode = 0;
+    ASSERT_TRUE(AngleToTimeCode(sync.fAngle, uiCode));
+    const int64_t llSent = SendUnitsFromCode(NowUnits(), uiCode);
+    EXPECT_GE(llSent, llBefore);
+}
+
+TEST(BotHandshake, RefusedJoinOrSpawnEndsTheBotWithItsReason)
+{
+    {
+        const int nPort = FindFreeUdpPort();
+        CScriptedServer server(nPort);
+        server.bRefuseJoin = true;
+        ASSERT_TRUE(server.Started());
+        server.Start();
+        SBotReport report;
+        CBotSwarm swarm(OneBot(nPort));
+        EXPECT_FALSE(swarm.Run(report));
+        EXPECT_EQ(report.nJoined, 0);
+        EXPECT_EQ(report.strFirstFailure, "join refused");
+    }
+    {
+        const int nPort = FindFreeUdpPort();
+        CScriptedServer server(nPort);
+        server.bRefuseSpawn = true;
+        ASSERT_TRUE(server.Started());
+        server.Start();
+        SBotReport report;
+        CBotSwarm swarm(OneBot(nPort));
+        EXPECT_FALSE(swarm.Run(report));
+        EXPECT_EQ(report.nJoined, 1);
+        EXPECT_EQ(report.nSpawned, 0);
+        EXPECT_EQ(report.strFirstFailure, "spawn refused");
+        EXPECT_FALSE(server.GotSync());
+    }
+}
+
+// Nobody answers: the swarm gives up within its set-up time instead of waiting.
+TEST(BotHandshake, SilentServerEndsWithinTheSetupTime)
+{
+    SBotOptions options = OneBot(FindFreeUdpPort());
+    options.dSetupTimeout = 1.0;
+    SBotReport report;
+    CBotSwarm swarm(options);
+    const int64_t llStart = NowUs();
+    EXPECT_FALSE(swarm.Run(report));
+    EXPECT_LT(NowUs() - llStart, 4000000);
+    EXPECT_EQ(report.nJoined, 0);
+    EXPECT_FALSE(report.strFirstFailure.empty());
 }

@@ -1,0 +1,220 @@
+#!/usr/bin/env bash
+# Relay benchmark: the game server against a bare RakNet relay under the same
+# bot load, on loopback only.
+#
+# Builds Release into build/release, then runs, in turn, orvn-server (no
+# plugins, 100 players, bound to 127.0.0.1 on a free port, in a temporary
+# folder) and orvn-relay-baseline, each loaded by orvn-bot. For each it prints
+# the CPU time, relays delivered per second, latency p50/p99 and peak RSS, and
+# at the end the ratio of the server's CPU per delivered relay to the
+# baseline's. The last line is one JSON object.
+#
+# CPU per relay uses the CPU time the bot sampled over its counting window
+# (joins and warm-up left out); the whole-run CPU time, read from /proc just
+# before the process is stopped, is printed as well.
+#
+# Usage: bench/relay.sh [--bots N] [--hz R] [--seconds D] [--warmup W]
+#                       [--threads T] [--skip-build] [--build-dir DIR]
+# The same settings may come from the environment: BOTS, HZ, DURATION, WARMUP,
+# BOT_THREADS, SKIP_BUILD=1, BUILD_DIR.
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BOTS=${BOTS:-100}
+HZ=${HZ:-20}
+DURATION=${DURATION:-20}
+WARMUP=${WARMUP:-3}
+BOT_THREADS=${BOT_THREADS:-2}
+SKIP_BUILD=${SKIP_BUILD:-0}
+BUILD_DIR=${BUILD_DIR:-$ROOT/build/release}
+HOST=127.0.0.1
+
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --bots) BOTS=$2; shift 2 ;;
+    --hz) HZ=$2; shift 2 ;;
+    --seconds) DURATION=$2; shift 2 ;;
+    --warmup) WARMUP=$2; shift 2 ;;
+    --threads) BOT_THREADS=$2; shift 2 ;;
+    --skip-build) SKIP_BUILD=1; shift ;;
+    --build-dir) BUILD_DIR=$2; shift 2 ;;
+    *) echo "relay.sh: unknown argument $1" >&2; exit 2 ;;
+    esac
+done
+
+CLK_TCK=$(getconf CLK_TCK 2>/dev/null || echo 100)
+WORK=$(mktemp -d /tmp/orvn-relay-bench.XXXXXX)
+# The processes of the current run while they may be alive; cleared once
+# they have been waited for, so that a reused pid is never signalled.
+TARGET_PID=""
+BOT_PID=""
+
+# Whatever this script started and is still running: a polite signal first
+# (timeout passes it on to the bot), then SIGKILL.
+cleanup() {
+    local pid
+    for pid in $BOT_PID $TARGET_PID; do
+        kill -TERM "$pid" 2>/dev/null || continue
+        sleep 0.5
+        kill -KILL "$pid" 2>/dev/null || true
+    done
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+log() { echo "relay.sh: $*" >&2; }
+
+build() {
+    if [ "$SKIP_BUILD" = "1" ]; then
+        return
+    fi
+    if [ ! -f "$ROOT/third_party/raknet/Source/RakPeer.cpp" ]; then
+        "$ROOT/scripts/fetch-raknet.sh"
+    fi
+    log "building Release in $BUILD_DIR"
+    cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release -DORVN_TESTS=OFF -DORVN_BENCH=OFF >"$WORK/cmake.log"
+    cmake --build "$BUILD_DIR" -j2 --target orvn-server orvn-bot orvn-relay-baseline >>"$WORK/cmake.log" 2>&1 ||
+        { tail -30 "$WORK/cmake.log" >&2; exit 1; }
+}
+
+# A UDP port on loopback that nothing listens on; 50 tries at most.
+free_port() {
+    local port tries
+    for tries in $(seq 1 50); do
+        port=$((20000 + RANDOM % 40000))
+        if ! ss -Hlun "sport = :$port" 2>/dev/null | grep -q .; then
+            echo "$port"
+            return 0
+        fi
+    done
+    log "no free UDP port found"
+    return 1
+}
+
+# A number from a flat one-line JSON object; "null" when absent.
+json_get() {
+    local value
+    value=$(printf '%s\n' "$2" | sed -n "s/.*\"$1\":\([^,}]*\).*/\1/p")
+    echo "${value:-null}"
+}
+
+# awk arithmetic that yields null when an input is null or a divisor is 0.
+calc() {
+    awk -v expr="$1" -v a="$2" -v b="${3:-1}" 'BEGIN {
+        if (a == "null" || b == "null") { print "null"; exit }
+        if (expr == "div")     { if (b + 0 == 0) print "null"; else printf "%.4f\n", a / b; exit }
+        if (expr == "us_per")  { if (b + 0 == 0) print "null"; else printf "%.3f\n", a * 1e6 / b; exit }
+        if (expr == "per_s")   { if (b + 0 == 0) print "null"; else printf "%.0f\n", a / b; exit }
+        if (expr == "ticks")   { printf "%.2f\n", a / b; exit }
+    }'
+}
+
+cpu_ticks() { awk '{ sub(/.*\) /, ""); print $12 + $13 }' "/proc/$1/stat" 2>/dev/null || echo null; }
+peak_rss_kb() { awk '/^VmHWM:/ { print $2 }' "/proc/$1/status" 2>/dev/null || echo null; }
+
+# Waits (10 s at most) until the text shows in the file while the process lives.
+wait_ready() {
+    local pid=$1 file=$2 text=$3 i
+    for i in $(seq 1 100); do
+        if grep -q "$text" "$file" 2>/dev/null; then
+            return 0
+        fi
+        kill -0 "$pid" 2>/dev/null || return 1
+        sleep 0.1
+    done
+    return 1
+}
+
+# SIGINT, 5 s to exit, then SIGKILL.
+stop_process() {
+    local pid=$1 i
+    kill -INT "$pid" 2>/dev/null || true
+    for i in $(seq 1 50); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -KILL "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+    TARGET_PID=""
+}
+
+# run_target NAME READY_TEXT COMMAND... ; @PORT@ in the command becomes the
+# port chosen. Leaves the RESULT_<field> variables.
+run_target() {
+    local name=$1 ready=$2
+    shift 2
+    local dir="$WORK/$name" port pid bot_json bot_rc ticks
+    RESULT_JSON="" RESULT_CPU=null RESULT_WINDOW_CPU=null RESULT_RSS=null RESULT_RECEIVED=null
+    RESULT_DELIVERY=null RESULT_P50=null RESULT_P99=null RESULT_RATE=null RESULT_CPU_PER_RELAY=null
+    mkdir -p "$dir"
+    port=$(free_port)
+    if [ "$name" = server ]; then
+        printf 'bindhost %s\nport %s\nmaxplayers 100\n' "$HOST" "$port" >"$dir/server.cfg"
+    fi
+    local args=() arg
+    for arg in "$@"; do
+        args+=("${arg//@PORT@/$port}")
+    done
+    (cd "$dir" && exec "${args[@]}") >"$dir/out.txt" 2>&1 &
+    pid=$!
+    TARGET_PID=$pid
+    if ! wait_ready "$pid" "$dir/out.txt" "$ready"; then
+        log "$name did not start:"; tail -20 "$dir/out.txt" >&2
+        stop_process "$pid"
+        RESULT_JSON=""
+        return 1
+    fi
+    log "$name running (pid $pid, port $port); $BOTS bots at $HZ Hz for $DURATION s after a $WARMUP s warm-up"
+    # In the background, so that an interrupted run can stop it too.
+    bot_rc=0
+    timeout $((${DURATION%.*} + ${WARMUP%.*} + 120)) "$BUILD_DIR/bin/orvn-bot" --host "$HOST" --port "$port" \
+        --bots "$BOTS" --hz "$HZ" --seconds "$DURATION" --warmup "$WARMUP" --threads "$BOT_THREADS" \
+        --cpu-pid "$pid" --cpu-hz "$CLK_TCK" >"$dir/bot.json" 2>"$dir/bot.err" &
+    BOT_PID=$!
+    wait "$BOT_PID" || bot_rc=$?
+    BOT_PID=""
+    ticks=$(cpu_ticks "$pid")
+    RESULT_RSS=$(peak_rss_kb "$pid")
+    stop_process "$pid"
+    bot_json=$(tail -1 "$dir/bot.json" 2>/dev/null || true)
+    if [ "$bot_rc" -ne 0 ] || [ -z "$bot_json" ]; then
+        log "$name: orvn-bot exited with $bot_rc"; tail -20 "$dir/bot.err" >&2
+    fi
+    RESULT_JSON=$bot_json
+    RESULT_CPU=$(calc ticks "$ticks" "$CLK_TCK")
+    RESULT_WINDOW_CPU=$(json_get target_cpu_s "$bot_json")
+    RESULT_RECEIVED=$(json_get received "$bot_json")
+    RESULT_DELIVERY=$(json_get delivery "$bot_json")
+    RESULT_P50=$(json_get p50_ms "$bot_json")
+    RESULT_P99=$(json_get p99_ms "$bot_json")
+    RESULT_RATE=$(calc per_s "$RESULT_RECEIVED" "$DURATION")
+    RESULT_CPU_PER_RELAY=$(calc us_per "$RESULT_WINDOW_CPU" "$RESULT_RECEIVED")
+    printf '%-9s cpu %s s (window %s s), %s relays/s delivered, delivery %s, latency p50 %s ms p99 %s ms, peak RSS %s kB, %s us CPU per relay\n' \
+        "$name:" "$RESULT_CPU" "$RESULT_WINDOW_CPU" "$RESULT_RATE" "$RESULT_DELIVERY" "$RESULT_P50" "$RESULT_P99" \
+        "$RESULT_RSS" "$RESULT_CPU_PER_RELAY"
+    [ -n "$bot_json" ]
+}
+
+build
+
+STATUS=ok
+run_target server "Started" "$BUILD_DIR/bin/orvn-server" -allow-server-runas-root || STATUS=server_failed
+S_JSON=$RESULT_JSON S_CPU=${RESULT_CPU:-null} S_WCPU=${RESULT_WINDOW_CPU:-null} S_RSS=${RESULT_RSS:-null}
+S_DELIVERY=${RESULT_DELIVERY:-null} S_P50=${RESULT_P50:-null} S_P99=${RESULT_P99:-null}
+S_RATE=${RESULT_RATE:-null} S_CPR=${RESULT_CPU_PER_RELAY:-null}
+sleep 1
+run_target baseline "listening" "$BUILD_DIR/bin/orvn-relay-baseline" --port @PORT@ --bind "$HOST" --maxconn 100 || STATUS=${STATUS/ok/}baseline_failed
+B_CPU=${RESULT_CPU:-null} B_WCPU=${RESULT_WINDOW_CPU:-null} B_RSS=${RESULT_RSS:-null}
+B_DELIVERY=${RESULT_DELIVERY:-null} B_P50=${RESULT_P50:-null} B_P99=${RESULT_P99:-null}
+B_RATE=${RESULT_RATE:-null} B_CPR=${RESULT_CPU_PER_RELAY:-null}
+[ -n "$S_JSON" ] || S_JSON="{}"
+
+CPU_RATIO=$(calc div "$S_CPR" "$B_CPR")
+LATENCY_RATIO=$(calc div "$S_P99" "$B_P99")
+echo "server CPU per relay / baseline CPU per relay: $CPU_RATIO; p99 latency ratio: $LATENCY_RATIO"
+printf '{"bots":%s,"hz":%s,"seconds":%s,"warmup":%s,"delivery":%s,"p50_ms":%s,"p99_ms":%s,"relays_per_s":%s,"server_cpu_s":%s,"server_window_cpu_s":%s,"server_peak_rss_kb":%s,"baseline_delivery":%s,"baseline_p50_ms":%s,"baseline_p99_ms":%s,"baseline_relays_per_s":%s,"baseline_cpu_s":%s,"baseline_window_cpu_s":%s,"baseline_peak_rss_kb":%s,"server_cpu_per_relay_us":%s,"baseline_cpu_per_relay_us":%s,"cpu_ratio":%s,"latency_ratio":%s,"status":"%s"}\n' \
+    "$BOTS" "$HZ" "$DURATION" "$WARMUP" "$S_DELIVERY" "$S_P50" "$S_P99" "$S_RATE" "$S_CPU" "$S_WCPU" "$S_RSS" \
+    "$B_DELIVERY" "$B_P50" "$B_P99" "$B_RATE" "$B_CPU" "$B_WCPU" "$B_RSS" "$S_CPR" "$B_CPR" "$CPU_RATIO" \
+    "$LATENCY_RATIO" "$STATUS"
+[ "$STATUS" = ok ]

@@ -1,0 +1,137 @@
+#pragma once
+
+// One load bot: its own RakNet peer and one connection to the server. It
+// walks through the client's handshake (connect, join, class request, spawn
+// request, spawned) as a non-blocking state machine, then sends on-foot sync
+// at a fixed rate, unreliable like a real client, and counts the relays of
+// the other bots' sync that reach it.
+//
+// Each sync carries what the receiver needs to measure the relay, in fields
+// the server stores and relays unchanged: the send time in the angle (see
+// BotClock.h) and an 8-bit counter of the bot's syncs in record byte 37.
+// Position and speed stay real movement, because the server averages the
+// speed and streams by position; keys, ammunition, surface and the sync code
+// stay constant, because the server interprets them.
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "RakNetTypes.h"
+
+#include "BotWire.h"
+#include "SwarmShared.h"
+
+namespace RakNet
+{
+class RakPeerInterface;
+}
+
+namespace orvnbot
+{
+
+enum EBotState
+{
+    BOT_IDLE,
+    BOT_CONNECTING,
+    BOT_JOINING,
+    BOT_CHOOSING_CLASS,
+    BOT_REQUESTING_SPAWN,
+    BOT_SPAWNED,
+    BOT_FAILED, // the handshake did not complete
+    BOT_LOST,   // spawned, then kicked or disconnected
+};
+
+struct SBotConfig
+{
+    std::string strHost = "127.0.0.1";
+    uint16_t usPort = 8192;
+    std::string strName;
+    double dHz = 20.0;
+    // Each handshake step must be answered within this time.
+    int64_t llStepTimeoutUs = 10000000;
+};
+
+class CBot
+{
+public:
+    CBot(int nIndex, const SBotConfig& config, SSwarmShared& shared);
+    ~CBot();
+    CBot(const CBot&) = delete;
+    CBot& operator=(const CBot&) = delete;
+
+    // One turn of the polling thread: starts connecting once a handshake place
+    // is free, takes in everything RakNet holds, sends the sync when it is due.
+    // Returns the number of packets taken in.
+    int Step(int64_t llNowUs, SThreadStats& stats);
+    // Starts an orderly disconnection; Release() afterwards frees the peer.
+    void Close();
+    void Release();
+
+    // Read by the swarm's control thread while the bot's own thread runs it.
+    EBotState State() const { return m_eState.load(); }
+    bool Settled() const { return State() >= BOT_SPAWNED; }
+    bool Joined() const { return m_bJoined; }
+    bool Spawned() const { return m_bSpawned; }
+    const char* FailReason() const { return m_szFailReason; }
+    int64_t SpawnTimeUs() const { return m_llSpawnTimeUs; }
+    uint64_t Sent() const { return m_ullSent; }
+    uint64_t SentInWindow() const { return m_ullSentInWindow; }
+    uint64_t Duplicates() const { return m_ullDuplicates; }
+    uint32_t ReceivedFrom(int nSender) const { return m_auiReceivedFrom[static_cast<size_t>(nSender)]; }
+
+private:
+    bool StartConnect(int64_t llNowUs);
+    void HandlePacket(const RakNet::Packet& packet, int64_t llNowUs, SThreadStats& stats);
+    void HandleGameMessage(const SMessageView& view, int64_t llNowUs, SThreadStats& stats);
+    void HandleRelay(const SMessageView& view, int64_t llNowUs, SThreadStats& stats);
+    void OnConnected(const RakNet::Packet& packet, int64_t llNowUs);
+    void OnServerInfo(const SMessageView& view, int64_t llNowUs);
+    void OnSpawnPermit(int64_t llNowUs);
+    void TrackChange(const SMessageView& view);
+    void SendSync(int64_t llNowUs);
+    bool SendBodyless(int nId);
+    void Enter(EBotState eState, int64_t llNowUs);
+    void Fail(const char* szReason);
+    void LeaveHandshake();
+
+    const int m_nIndex;
+    const SBotConfig m_config;
+    SSwarmShared& m_shared;
+    const int64_t m_llPeriodUs;
+
+    // From StartConnect until Release.
+    RakNet::RakPeerInterface* m_pPeer = nullptr;
+    RakNet::SystemAddress m_serverAddress;
+    std::atomic<EBotState> m_eState{BOT_IDLE};
+    // Set while this bot holds one of the shared handshake places.
+    bool m_bInHandshake = false;
+    // The current handshake step fails when the clock passes this.
+    int64_t m_llStepDeadlineUs = 0;
+    // Set by a class reply that arrives instead of the spawn permit: the
+    // request was refused unless the permit follows shortly.
+    int64_t m_llRefusalDeadlineUs = 0;
+    const char* m_szFailReason = "";
+    bool m_bJoined = false;
+    bool m_bSpawned = false;
+    int m_nSlot = -1;
+    int64_t m_llSpawnTimeUs = 0;
+
+    // What the client echoes and reports back, from the server's changes.
+    uint32_t m_uiAckSequence = 0;
+    uint8_t m_byHealth = 100;
+    uint8_t m_byArmour = 0;
+
+    int64_t m_llNextSendUs = 0;
+    uint8_t m_bySyncCounter = 0;
+    uint64_t m_ullSent = 0;
+    uint64_t m_ullSentInWindow = 0;
+    uint64_t m_ullDuplicates = 0;
+    // Per sender bot, for the whole run: in-window relays received, and the
+    // time code of the last relay (to spot the same state relayed twice).
+    std::vector<uint32_t> m_auiReceivedFrom;
+    std::vector<uint32_t> m_auiLastCode;
+};
+
+} // namespace orvnbot

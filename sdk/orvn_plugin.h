@@ -67,10 +67,12 @@ typedef struct ServerSettings
  * Handlers returning int32_t answer a request: returning 0 refuses it (the spawn, the vehicle entry,
  * the pick-up, the chat line, the join) and every other plugin is still called; the request goes
  * ahead only when no plugin refused. OnServerInitialise is different: the first 0 stops the server.
- * OnPlayerCommand and OnPluginCommand are combined the same way, but nothing acts on the answer.
+ * OnPlayerCommand is combined the same way, but nothing acts on the answer; the answers to
+ * OnPluginCommand are ignored.
  *
- * When a plugin kicks a player or deletes an entity from inside an event about it, the plugins after
- * it are not called for that event. */
+ * When a plugin kicks a player or deletes an entity from inside an event about it (either of the two
+ * entities of a vehicle-entry or pick-up event), the plugins after it are not called for that event.
+ * OnPlayerClientText and OnPlayerNameChange still reach every plugin. */
 typedef struct PluginCallbacks
 {
     uint32_t structSize;

@@ -146,7 +146,9 @@ int RaiseEvent(const PluginCallbacks* aTables, const int& nCount, TSlot PluginCa
             if (!pEntity)
                 continue;
             bRemoved = bRemoved || (!abMarkedBefore[j] && pEntity->IsMarkedForDeletion());
-            pEntity->Release();
+            // A release that destroyed the entity ends the walk whatever its mark said.
+            if (!pEntity->Release())
+                bRemoved = true;
         }
         if (nAnswer == 0 && eAnswer != ANSWER_IGNORED)
         {
@@ -332,9 +334,10 @@ int CPluginManager::ExportFunctions(int nPluginId, void** ppList, int nCount)
 {
     if (nPluginId < 0 || nPluginId >= m_nPluginCount)
         return 0;
-    const bool bEmpty = !ppList || nCount <= 0;
-    m_appExportList[nPluginId] = bEmpty ? nullptr : ppList;
-    m_anExportCount[nPluginId] = bEmpty ? 0 : nCount;
+    // The pointer is kept as published (the list stays the plugin's); a
+    // negative count, or no list, counts no entries.
+    m_appExportList[nPluginId] = ppList;
+    m_anExportCount[nPluginId] = (ppList && nCount > 0) ? nCount : 0;
     return 1;
 }
 

@@ -9,7 +9,9 @@
 
 namespace
 {
-const char* const g_aszPerfDescriptions[8] = {
+// Handed to plugins as a plain array of texts; writable so a careless plugin
+// cannot fault the server by writing into it.
+const char* g_aszPerfDescriptions[8] = {
     "Streaming",          "Vehicle proximity checks", "Processing players", "Processing vehicles",
     "Processing pickups", "Processing objects",       "Packet processing",  "Plugin frame event",
 };
@@ -63,13 +65,13 @@ float CServer::MeasureFrameTime()
         m_ullLastFrameCounter = ullCounter;
     uint64_t ullElapsed = ullCounter - m_ullLastFrameCounter;
     m_ullLastFrameCounter = ullCounter;
-    return static_cast<float>(static_cast<double>(ullElapsed) / static_cast<double>(pTime->GetPerfFrequency()));
+    return static_cast<float>(static_cast<double>(ullElapsed) /
+                              static_cast<double>(pTime->GetPerfFrequency()));
 }
 
 void CServer::ReportPerformance()
 {
-    g_pPluginManager->OnServerPerformanceReport(8, const_cast<const char**>(g_aszPerfDescriptions),
-                                                m_aullPerfTotals);
+    g_pPluginManager->OnServerPerformanceReport(8, g_aszPerfDescriptions, m_aullPerfTotals);
     for (uint64_t& ullTotal : m_aullPerfTotals)
         ullTotal = 0;
     m_uiLastPerfReport = m_uiNow;

@@ -1,5 +1,6 @@
 #include "ITimeSource.h"
 
+#include "GetTime.h"
 #include "platform/Platform.h"
 
 namespace
@@ -24,9 +25,10 @@ uint64_t CSystemTime::GetPerfFrequency()
     return PlatformGetPerfFrequency();
 }
 
+// The network layer's clock, which plugins also read through GetTime.
 uint64_t CSystemTime::GetMicroseconds()
 {
-    return PlatformGetMicroseconds();
+    return RakNet::GetTimeUS();
 }
 
 ITimeSource* GetTimeSource()

@@ -1,5 +1,6 @@
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 
 #include "CPluginManager.h"
 #include "CServer.h"
@@ -59,7 +60,10 @@ int main(int argc, char** argv)
     {
         ConsolePrint("One or more plugins failed to initialise, quitting.\n");
         ConsoleCloseLog();
-        return 1;
+        // The network's threads are running: end the process here rather
+        // than let static destruction race them.
+        fflush(stdout);
+        std::_Exit(1);
     }
 
     while (!g_byQuit)

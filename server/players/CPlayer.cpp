@@ -219,7 +219,9 @@ void CPlayer::SetSpectateTarget(CPlayer* pTarget)
 {
     if (IsMarkedForDeletion())
         return;
-    if (pTarget && (pTarget == this || pTarget->m_usWorld != m_usWorld))
+    // A target on its way out is none: its removal has already released its
+    // spectators, and its slot must not be remembered past it.
+    if (pTarget && (pTarget == this || pTarget->IsMarkedForDeletion() || pTarget->m_usWorld != m_usWorld))
         pTarget = nullptr;
     const uint8_t byTarget = pTarget ? pTarget->GetSlot() : NO_SPECTATE_TARGET;
     if (byTarget == m_bySpectateTarget)
@@ -245,6 +247,9 @@ bool CPlayer::SetName(const char* szName)
     char szNew[MAX_PLAYER_NAME];
     CopyText(szNew, szName, sizeof(szNew));
     if (!CPlayerPool::ValidateName(szNew) || !m_pPool->IsNameFree(szNew, this))
+        return false;
+    // The same name byte for byte is no change.
+    if (strcmp(szNew, m_szName) == 0)
         return false;
     char szOld[MAX_PLAYER_NAME];
     CopyText(szOld, m_szName, sizeof(szOld));

@@ -189,6 +189,7 @@ TEST_F(PlayerFuncsTest, NamesAreFoundExactlyAndChangedOnlyToFreeValidNames)
     EXPECT_EQ(F()->SetPlayerName(0, "BETA"), 0);
     EXPECT_EQ(F()->SetPlayerName(0, "a"), 0);
     EXPECT_EQ(F()->SetPlayerName(0, nullptr), 0);
+    EXPECT_EQ(F()->SetPlayerName(0, "Alpha"), 0);
     EXPECT_TRUE(Peer().SentWithId(ID_NAME_CHANGE).empty());
     // Cut to 23 characters, rewritten, and announced to all.
     EXPECT_EQ(F()->SetPlayerName(0, "New name that is far too long"), 1);

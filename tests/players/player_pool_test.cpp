@@ -195,6 +195,9 @@ TEST_F(PlayerPoolTest, RemovalReleasesSpectatorsThenTellsTheOthers)
                        char szName[32];
                        if (nSlot == 4 && F()->GetPlayerName(pnArgs[0], szName, sizeof(szName)))
                            strNameAtDisconnect = szName;
+                       // Watching a player that is leaving is watching nobody.
+                       if (nSlot == 4)
+                           F()->SetPlayerSpectateTarget(0, pnArgs[0]);
                    });
     Host().ClearLog();
     Peer().ClearSent();

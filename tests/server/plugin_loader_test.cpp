@@ -216,12 +216,12 @@ TEST_F(PluginLoader, ExportListsArePublishedPerPlugin)
     EXPECT_EQ(nCount, 0);
     EXPECT_EQ(pFuncs->GetPluginExports(-7, nullptr), nullptr);
 
-    // A missing list, or a negative count, publishes an empty one.
+    // A missing list publishes nothing; a negative count keeps the list with no entries.
     EXPECT_EQ(pFuncs->ExportFunctions(1, nullptr, 4), 1);
     EXPECT_EQ(pFuncs->GetPluginExports(1, &nCount), nullptr);
     EXPECT_EQ(nCount, 0);
     EXPECT_EQ(pFuncs->ExportFunctions(1, apList, -2), 1);
-    EXPECT_EQ(pFuncs->GetPluginExports(1, &nCount), nullptr);
+    EXPECT_EQ(pFuncs->GetPluginExports(1, &nCount), apList);
     EXPECT_EQ(nCount, 0);
 }
 

@@ -35,7 +35,7 @@ void CServer::SetDefaults()
 
     memset(m_abyConnectionState, 0, sizeof(m_abyConnectionState));
     memset(m_auiJoinDeadline, 0, sizeof(m_auiJoinDeadline));
-    m_uiLastJoinCheck = 0;
+    m_uiLastJoinCheck = GetTimeSource()->GetTickMs();
 
     m_bUseClasses = true;
     m_nClassCount = 0;

@@ -191,5 +191,13 @@ private:
     INetPeer* m_pPendingPeer;
 };
 
+// True when the 32-bit millisecond clock uiNow is later than uiMark. The
+// difference is read as signed, so the answer stays right across the clock's
+// wrap (every 49.7 days) for marks within 24 days of now.
+inline bool ClockPassed(uint32_t uiNow, uint32_t uiMark)
+{
+    return static_cast<int32_t>(uiNow - uiMark) > 0;
+}
+
 // The single server object, set once Initialise has returned; null before.
 extern CServer* g_pServer;

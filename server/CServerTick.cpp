@@ -39,10 +39,10 @@ void CServer::Tick()
     // Server browsers see this frame's settings and players from here on.
     GetQueryHandler()->Refresh(*this);
     // The stage totals to plugins every 30 seconds.
-    if (m_uiLastPerfReport + 30000 < m_uiNow)
+    if (ClockPassed(m_uiNow, m_uiLastPerfReport + 30000))
         ReportPerformance();
     // Connections that never said who they are, at most every 100 ms.
-    if (m_uiLastJoinCheck + 100 < m_uiNow)
+    if (ClockPassed(m_uiNow, m_uiLastJoinCheck + 100))
         SweepJoinDeadlines();
     // Nothing of the world runs until start-up has finished.
     if (!m_bEntityProcessing)
@@ -82,7 +82,8 @@ void CServer::SweepJoinDeadlines()
 {
     for (int nSlot = 0; nSlot < MAX_PLAYER_SLOTS; ++nSlot)
     {
-        if (m_abyConnectionState[nSlot] != CONNECTION_CONNECTED || !(m_auiJoinDeadline[nSlot] < m_uiNow))
+        if (m_abyConnectionState[nSlot] != CONNECTION_CONNECTED ||
+            !ClockPassed(m_uiNow, m_auiJoinDeadline[nSlot]))
             continue;
         LogMessage("Disconnecting client at ID %d - hasn't told us who he is.", nSlot);
         Kick(nSlot, true);

@@ -104,6 +104,12 @@ void CNetwork::DispatchRaw(int nSlot, const uint8_t* pData, int nLength)
     int nMapped = nId;
     if (nId == ID_CONNECTION_ENDED || nId == ID_CONNECTION_OPENED || nId == ID_STORE_PUSH_COMPLETE)
         return;
+    // The transport's own events never carry a time stamp: a time-stamped
+    // 19, 21 or 22 comes from a client posing as the transport and is dropped.
+    const bool bTransportEvent = nId == RAK_NEW_INCOMING_CONNECTION ||
+                                 nId == RAK_DISCONNECTION_NOTIFICATION || nId == RAK_CONNECTION_LOST;
+    if (bTransportEvent && nPayloadOffset != 1)
+        return;
     if (m_bIsServer)
     {
         if (nId == RAK_NEW_INCOMING_CONNECTION)

@@ -132,7 +132,14 @@ bool CRakNetPeer::Receive(SNetPacket& packet)
         return false;
     packet.pData = pPacket->data;
     packet.nLength = static_cast<int>(pPacket->length);
-    packet.nSlot = m_pPeer->GetIndexFromSystemAddress(pPacket->systemAddress);
+    // The index the transport stamped on the packet: by the time a
+    // connection-ended event is read here its slot may already be reused,
+    // so looking the address up again could name nobody, or the newcomer.
+    const RakNet::SystemIndex index = pPacket->systemAddress.systemIndex;
+    packet.nSlot =
+        (index != static_cast<RakNet::SystemIndex>(-1) && index < m_pPeer->GetMaximumNumberOfPeers())
+            ? static_cast<int>(index)
+            : m_pPeer->GetIndexFromSystemAddress(pPacket->systemAddress);
     packet.pHandle = pPacket;
     return true;
 }

@@ -61,7 +61,9 @@ void RefuseJoin(int nSlot, uint8_t byCode, const char* szFormat, ...)
     RakNet::BitStream reply;
     CNetwork::WriteMessageId(reply, ID_JOIN_REFUSED);
     reply.Write(byCode);
-    g_pServer->m_pNetwork->SendToPlayer(nSlot, reply, NET_HIGH_PRIORITY, NET_RELIABLE, 0);
+    // A negative slot would mean every connection.
+    if (nSlot >= 0)
+        g_pServer->m_pNetwork->SendToPlayer(nSlot, reply, NET_HIGH_PRIORITY, NET_RELIABLE, 0);
 
     char szLine[512];
     va_list args;

@@ -194,6 +194,10 @@ TEST_F(NetworkTest, InternalIdentifiersFromTheNetworkAreDropped)
     m_pPeer->InjectMessage(1, {146, 1, 2});
     m_pPeer->InjectMessage(1, {134, 0});
     m_pPeer->InjectMessage(1, {27, 0, 0, 0, 0, 146});
+    // The transport's own events behind a time stamp come from a client.
+    m_pPeer->InjectMessage(1, {27, 0, 0, 0, 0, 19});
+    m_pPeer->InjectMessage(1, {27, 0, 0, 0, 0, 21});
+    m_pPeer->InjectMessage(1, {27, 0, 0, 0, 0, 22});
     m_pPeer->InjectMessage(1, {135, 4}); // 516: beyond the table
     m_pPeer->InjectMessage(1, {100});    // below the table
     m_pPeer->InjectMessage(1, {});

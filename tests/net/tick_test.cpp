@@ -85,6 +85,25 @@ TEST_F(TickTest, SweepRunsAtMostEvery100Ms)
     EXPECT_EQ(Server().m_uiLastJoinCheck, Server().m_uiNow);
 }
 
+// The millisecond clock wraps every 49.7 days: a connection made just before
+// the wrap still gets its 2500 ms, and the report does not fire every frame.
+TEST_F(TickTest, DeadlinesSurviveTheClockWrap)
+{
+    m_harness.Time().m_uiTickMs = 0xFFFFFF00u;
+    m_harness.Tick(1);
+    Server().m_uiLastPerfReport = Server().m_uiNow;
+    m_harness.Connect(3);
+    m_harness.TakeOutput();
+    for (int i = 0; i < 20; ++i)
+        m_harness.Tick(100);
+    EXPECT_EQ(Server().GetConnectionState(3), CONNECTION_CONNECTED);
+    EXPECT_THAT(m_harness.TakeOutput(), Not(HasSubstr("hasn't told us who he is")));
+    EXPECT_NE(Server().m_uiLastPerfReport, Server().m_uiNow);
+    for (int i = 0; i < 6; ++i)
+        m_harness.Tick(100);
+    EXPECT_EQ(Server().GetConnectionState(3), CONNECTION_NONE);
+}
+
 TEST_F(TickTest, WithoutEntityProcessingMessagesAndTheSweepStillRunButTheClockDoesNot)
 {
     Server().SetTimeRate(1000);

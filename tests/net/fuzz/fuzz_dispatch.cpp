@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "BitStream.h"
@@ -90,6 +91,10 @@ SFuzzServer& Server()
     if (!freopen("/dev/null", "w", stdout))
         perror("freopen");
 
+    // Bans and logs the inputs cause land in a folder of their own.
+    char szFolder[] = "/tmp/orvn-fuzz-XXXXXX";
+    if (!mkdtemp(szFolder) || chdir(szFolder) != 0)
+        abort();
     SetTimeSource(&s_pServer->time);
     g_pPluginManager = new CPluginManager();
     g_pFuncs = g_pPluginManager->GetFunctions();
@@ -100,6 +105,8 @@ SFuzzServer& Server()
     if (!s_pServer->pServer->Initialise(4, apszArgs))
         abort();
     g_pServer = s_pServer->pServer;
+    // An empty administrator password lets inputs reach the kick and ban paths.
+    s_pServer->pServer->SetAdminPassword("");
     for (int nSlot = 0; nSlot < 8; ++nSlot)
         s_pServer->pPeer->SetAddress(nSlot, 10, 0, 0, static_cast<uint8_t>(nSlot + 1));
     return *s_pServer;

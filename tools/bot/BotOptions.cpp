@@ -103,31 +103,31 @@ const SOptionSpec kOptions[] = {
 
 const SOptionSpec* FindOption(const std::string& strName)
 {
-    for (const SOptionSpec& spec : kOptions)
+    for (const SOptionSpec& entry : kOptions)
     {
-        if (strName == spec.szName)
+        if (strName == entry.szName)
         {
-            return &spec;
+            return &entry;
         }
     }
     return nullptr;
 }
 
-bool Apply(const SOptionSpec& spec, const std::string& strValue, SBotOptions& options)
+bool Apply(const SOptionSpec& entry, const std::string& strValue, SBotOptions& options)
 {
-    switch (spec.eKind)
+    switch (entry.eKind)
     {
     case VALUE_NONE:
-        options.*spec.pbFlag = true;
+        options.*entry.pbFlag = true;
         return true;
     case VALUE_TEXT:
-        options.*spec.pstrText = strValue;
+        options.*entry.pstrText = strValue;
         return !strValue.empty();
     case VALUE_INT:
-        return ParseInt(strValue, static_cast<int>(spec.dMin), static_cast<int>(spec.dMax),
-                        options.*spec.pnInt);
+        return ParseInt(strValue, static_cast<int>(entry.dMin), static_cast<int>(entry.dMax),
+                        options.*entry.pnInt);
     case VALUE_DOUBLE:
-        return ParseDouble(strValue, spec.dMin, spec.dMax, options.*spec.pdDouble);
+        return ParseDouble(strValue, entry.dMin, entry.dMax, options.*entry.pdDouble);
     }
     return false;
 }

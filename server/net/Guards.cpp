@@ -34,3 +34,8 @@ bool PassesJoinedGuard(int nSlot)
     g_pServer->Kick(nSlot, true);
     return false;
 }
+
+void HandleGuardedUnused(int nSlot, int, const uint8_t*, int)
+{
+    PassesJoinedGuard(nSlot);
+}

@@ -2,6 +2,7 @@
 
 #include "net/CNetwork.h"
 #include "net/CSessionHandlers.h"
+#include "net/Guards.h"
 #include "players/CPlayerChat.h"
 #include "players/CPlayerSync.h"
 #include "players/PlayerHandlers.h"
@@ -28,24 +29,37 @@ const SHandlerRow g_aHandlerRows[] = {
     {ID_REQUEST_SPAWN, &CPlayerHandlers::HandleRequestSpawn},
     {ID_SPAWNED, &CPlayerHandlers::HandleSpawned},
     {ID_DEATH_REPORT, &CPlayerHandlers::HandleDeathReport},
-    {ID_PLAYER_CHAT, &CPlayerChat::HandleChat},
-    {ID_PLAYER_PRIVATE_MESSAGE, &CPlayerChat::HandlePrivateMessage},
-    {ID_PLAYER_COMMAND, &CPlayerChat::HandleCommand},
+    {ID_CHAT, &CPlayerChat::HandleChat},
+    {ID_PRIVATE_MESSAGE, &CPlayerChat::HandlePrivateMessage},
+    {ID_COMMAND, &CPlayerChat::HandleCommand},
     {ID_ONFOOT_SYNC, &CPlayerSync::HandleOnFootSync},
     {ID_AIM_SYNC, &CPlayerSync::HandleAimSync},
     {ID_DRIVER_SYNC, &CPlayerSync::HandleDriverSync},
     {ID_PASSENGER_SYNC, &CPlayerSync::HandlePassengerSync},
-    {ID_CLIENT_TOGGLE_ON, &CPlayerSync::HandleClientToggle},
-    {ID_CLIENT_TOGGLE_OFF, &CPlayerSync::HandleClientToggle},
-    {ID_TWO_BYTE_REPORT, &CPlayerSync::HandleTwoByteReport},
-    {ID_VALUE_REPORT, &CPlayerSync::HandleValueReport},
+    {ID_TOGGLE_ON, &CPlayerSync::HandleClientToggle},
+    {ID_TOGGLE_OFF, &CPlayerSync::HandleClientToggle},
+    {ID_PLAYER_RELAY_A, &CPlayerSync::HandleTwoByteReport},
+    {ID_PLAYER_RELAY_B, &CPlayerSync::HandleValueReport},
     {ID_ENTRY_LOCK_RELEASE, &CPlayerSync::HandleEntryLockRelease},
-    {ID_THREE_BYTE_REPORT, &CPlayerSync::HandleThreeByteReport},
-    {ID_AREA_EFFECT_REPORT, &CPlayerSync::HandleAreaEffect},
+    {ID_PLAYER_RELAY_C, &CPlayerSync::HandleThreeByteReport},
+    {ID_AREA_EFFECT, &CPlayerSync::HandleAreaEffect},
     {ID_PROJECTILE_LAUNCH, &CPlayerSync::HandleProjectileLaunch},
     {ID_PROJECTILE_IMPACT, &CPlayerSync::HandleProjectileImpact},
     {ID_WEAPON_LOST, &CPlayerSync::HandleWeaponLost},
     {ID_CLIENT_VALUE, &CPlayerSync::HandleClientValue},
+    {ID_CLIENT_TEXT, &CPlayerHandlers::HandleClientText},
+    // Unoccupied sync, vehicle entry, pickups, vehicle reports, objects, key
+    // binds and store requests: guarded and dropped until their owners land.
+    {151, &HandleGuardedUnused},
+    {171, &HandleGuardedUnused},
+    {178, &HandleGuardedUnused},
+    {179, &HandleGuardedUnused},
+    {180, &HandleGuardedUnused},
+    {181, &HandleGuardedUnused},
+    {182, &HandleGuardedUnused},
+    {183, &HandleGuardedUnused},
+    {184, &HandleGuardedUnused},
+    {185, &HandleGuardedUnused},
 };
 } // namespace
 

@@ -5,9 +5,9 @@
 // Identifiers of player texts and their relays.
 enum : int
 {
-    ID_PLAYER_CHAT = 162,
-    ID_PLAYER_PRIVATE_MESSAGE = 163,
-    ID_PLAYER_COMMAND = 164,
+    ID_CHAT = 162,
+    ID_PRIVATE_MESSAGE = 163,
+    ID_COMMAND = 164,
     ID_CHAT_RELAY = 204,
     ID_PRIVATE_MESSAGE_RELAY = 205,
 };

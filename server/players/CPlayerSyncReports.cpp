@@ -122,7 +122,7 @@ int ExplosionTypeOf(int nWeapon)
 void CPlayerSync::HandleClientToggle(int nSlot, int nMessageId, const uint8_t*, int)
 {
     CPlayer* pPlayer = JoinedPlayer(nSlot);
-    const bool bOn = nMessageId == ID_CLIENT_TOGGLE_ON;
+    const bool bOn = nMessageId == ID_TOGGLE_ON;
     if (!pPlayer || pPlayer->m_bClientToggle == bOn)
         return;
     CEntityLock lock(pPlayer);
@@ -206,7 +206,7 @@ void CPlayerSync::HandleAreaEffect(int nSlot, int, const uint8_t* pPayload, int 
     pPlayer->m_uiLastAreaEffectTime = uiNow;
     CServer::ClampToWorld(vOrigin);
     RakNet::BitStream relay;
-    CNetwork::WriteMessageId(relay, ID_AREA_EFFECT);
+    CNetwork::WriteMessageId(relay, ID_AREA_EFFECT_RELAY);
     relay.Write(pPlayer->GetPlayerId());
     relay.Write(byWeapon);
     relay.Write(vOrigin);

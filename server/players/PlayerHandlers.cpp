@@ -1,5 +1,8 @@
 #include "players/PlayerHandlers.h"
 
+#include <vector>
+
+#include "CPluginManager.h"
 #include "CServer.h"
 #include "net/Guards.h"
 #include "players/CPlayer.h"
@@ -8,6 +11,8 @@
 
 namespace
 {
+constexpr int MAX_CLIENT_TEXT = 15000;
+
 // The guard, then the slot's player; null when the message is to be dropped
 // (also for a player already being removed).
 CPlayer* JoinedPlayer(int nSlot)
@@ -18,6 +23,22 @@ CPlayer* JoinedPlayer(int nSlot)
     return pPlayer && !pPlayer->IsMarkedForDeletion() ? pPlayer : nullptr;
 }
 } // namespace
+
+// A free text block for the plugins: a 16-bit length, at most 15000 bytes
+// kept; a payload that ends before its bytes is dropped.
+void CPlayerHandlers::HandleClientText(int nSlot, int, const uint8_t* pPayload, int nLength)
+{
+    CPlayer* pPlayer = JoinedPlayer(nSlot);
+    if (!pPlayer || !g_pPluginManager || nLength < 2)
+        return;
+    const int nDeclared = (pPayload[0] << 8) | pPayload[1];
+    const int nText = nDeclared > MAX_CLIENT_TEXT ? MAX_CLIENT_TEXT : nDeclared;
+    if (nText > nLength - 2)
+        return;
+    std::vector<char> text(pPayload + 2, pPayload + 2 + nText);
+    text.push_back('\0');
+    g_pPluginManager->OnPlayerClientText(pPlayer, text.data());
+}
 
 void CPlayerHandlers::HandlePlayerListRequest(int nSlot, int, const uint8_t*, int)
 {

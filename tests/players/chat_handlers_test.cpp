@@ -59,17 +59,17 @@ std::vector<uint8_t> Text16(std::vector<uint8_t> bytes, uint16_t usDeclared, con
 
 std::vector<uint8_t> Chat(const std::string& strText)
 {
-    return Text16({ID_PLAYER_CHAT}, static_cast<uint16_t>(strText.size()), strText);
+    return Text16({ID_CHAT}, static_cast<uint16_t>(strText.size()), strText);
 }
 
 std::vector<uint8_t> PrivateMessage(uint8_t byRecipient, const std::string& strText)
 {
-    return Text16({ID_PLAYER_PRIVATE_MESSAGE, byRecipient}, static_cast<uint16_t>(strText.size()), strText);
+    return Text16({ID_PRIVATE_MESSAGE, byRecipient}, static_cast<uint16_t>(strText.size()), strText);
 }
 
 std::vector<uint8_t> Command(const std::string& strText)
 {
-    return Text16({ID_PLAYER_COMMAND}, static_cast<uint16_t>(strText.size()), strText);
+    return Text16({ID_COMMAND}, static_cast<uint16_t>(strText.size()), strText);
 }
 
 // Two recorders, then a server with Alice in slot 0 and Bob in slot 1.
@@ -156,7 +156,7 @@ TEST_F(ChatTest, LongTextIsCutTo511BytesForPluginsAndClients)
     std::string strText;
     for (int i = 0; i < 600; ++i)
         strText += static_cast<char>('a' + i % 26);
-    Deliver(0, Text16({ID_PLAYER_CHAT}, 600, strText));
+    Deliver(0, Text16({ID_CHAT}, 600, strText));
     EXPECT_EQ(m_strPluginSaw, strText.substr(0, 511));
     std::vector<SSentMessage> relays = Sent(ID_CHAT_RELAY);
     ASSERT_EQ(relays.size(), 1u);
@@ -166,7 +166,7 @@ TEST_F(ChatTest, LongTextIsCutTo511BytesForPluginsAndClients)
 
     // A declared length above 511 needs only the 511 bytes that are read.
     Peer().ClearSent();
-    Deliver(0, Text16({ID_PLAYER_CHAT}, 65535, strText.substr(0, 511)));
+    Deliver(0, Text16({ID_CHAT}, 65535, strText.substr(0, 511)));
     ASSERT_EQ(Sent(ID_CHAT_RELAY).size(), 1u);
 }
 
@@ -190,15 +190,15 @@ TEST_F(ChatTest, EmptyChatIsStillRelayed)
 
 TEST_F(ChatTest, PayloadsShorterThanTheyClaimAreDropped)
 {
-    Deliver(0, {ID_PLAYER_CHAT});
-    Deliver(0, {ID_PLAYER_CHAT, 0});
-    Deliver(0, Text16({ID_PLAYER_CHAT}, 10, "short"));
-    Deliver(0, Text16({ID_PLAYER_CHAT}, 600, std::string(510, 'x')));
-    Deliver(0, {ID_PLAYER_PRIVATE_MESSAGE});
-    Deliver(0, {ID_PLAYER_PRIVATE_MESSAGE, 1});
-    Deliver(0, Text16({ID_PLAYER_PRIVATE_MESSAGE, 7}, 3, "ab"));
-    Deliver(0, {ID_PLAYER_COMMAND, 0});
-    Deliver(0, Text16({ID_PLAYER_COMMAND}, 4, "/ab"));
+    Deliver(0, {ID_CHAT});
+    Deliver(0, {ID_CHAT, 0});
+    Deliver(0, Text16({ID_CHAT}, 10, "short"));
+    Deliver(0, Text16({ID_CHAT}, 600, std::string(510, 'x')));
+    Deliver(0, {ID_PRIVATE_MESSAGE});
+    Deliver(0, {ID_PRIVATE_MESSAGE, 1});
+    Deliver(0, Text16({ID_PRIVATE_MESSAGE, 7}, 3, "ab"));
+    Deliver(0, {ID_COMMAND, 0});
+    Deliver(0, Text16({ID_COMMAND}, 4, "/ab"));
     EXPECT_TRUE(TextEvents().empty());
     EXPECT_TRUE(Sent(ID_CHAT_RELAY).empty());
     EXPECT_TRUE(Sent(ID_PRIVATE_MESSAGE_RELAY).empty());

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "PlayerTestFixture.h"
 #include "net/CNetwork.h"
@@ -325,5 +326,41 @@ TEST_F(PlayerLifeTest, LifecycleMessagesFromAConnectionThatHasNotJoinedAreNotPro
     EXPECT_TRUE(ReceivedBy(4, ID_LIFECYCLE_REPLY).empty());
     EXPECT_THAT(Harness().TakeOutput(),
                 ::testing::HasSubstr("tried to send a non-join packet when not yet joined"));
+}
+// The text block reaches the plugins as a text: the 16-bit length first, the
+// bytes cut at 15000, and a block shorter than its length dropped.
+TEST_F(PlayerLifeTest, ClientTextReachesPluginsAndShortBlocksAreDropped)
+{
+    ASSERT_NE(Join(0, "Writer"), nullptr);
+    size_t nLongest = 0;
+    Host().SetHook(0,
+                   [&](int, int nSlot, const int32_t*, const char* szText)
+                   {
+                       if (nSlot == 33 && szText)
+                           nLongest = std::max(nLongest, strlen(szText));
+                   });
+    Host().ClearLog();
+    Send(0, {155, 0, 5, 'h', 'e', 'l', 'l', 'o'});
+    Send(0, {155, 0, 9, 'c', 'u', 't'});
+    Send(0, {155, 0});
+    std::vector<uint8_t> long_block = {155, 0x3A, 0x99};
+    long_block.insert(long_block.end(), 15001, 'x');
+    Harness().Deliver(0, long_block);
+    auto events = Events("OnPlayerClientText");
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0], "OnPlayerClientText 0 [hello]");
+    EXPECT_EQ(events[1].rfind("OnPlayerClientText 0 [xxx", 0), 0u);
+    EXPECT_EQ(nLongest, 15000u);
+}
+
+// The messages whose owners do not act on them yet still need a joined sender.
+TEST_F(PlayerLifeTest, UnusedClientMessagesStillApplyTheJoinedGuard)
+{
+    Harness().Connect(4);
+    Harness().TakeOutput();
+    Send(4, {184, 1, 2});
+    EXPECT_THAT(
+        Harness().TakeOutput(),
+        ::testing::HasSubstr("Kicking player ID 4, tried to send a non-join packet when not yet joined."));
 }
 } // namespace

@@ -54,7 +54,7 @@ protected:
     void AreaEffect(uint8_t byWeapon)
     {
         RakNet::BitStream stream;
-        stream.Write(static_cast<uint8_t>(ID_AREA_EFFECT_REPORT));
+        stream.Write(static_cast<uint8_t>(ID_AREA_EFFECT));
         stream.Write(byWeapon);
         PutVector(stream, 9000.0f, 0.0f, 10.0f);
         PutVector(stream, 1.0f, 2.0f, 3.0f);
@@ -157,9 +157,9 @@ TEST_F(SyncReportsTest, AreaEffectOfLongRangeWeaponsAtMostEvery500Ms)
 // Relays go to the players that see the sender, not back to it.
 TEST_F(SyncReportsTest, SmallReportsAreRelayedToTheObservers)
 {
-    Deliver(0, {ID_TWO_BYTE_REPORT, 7, 8});
-    Deliver(0, {ID_VALUE_REPORT, 0x01, 0x02, 0x03, 0x04, 5, 6});
-    Deliver(0, {ID_THREE_BYTE_REPORT, 1, 2, 3});
+    Deliver(0, {ID_PLAYER_RELAY_A, 7, 8});
+    Deliver(0, {ID_PLAYER_RELAY_B, 0x01, 0x02, 0x03, 0x04, 5, 6});
+    Deliver(0, {ID_PLAYER_RELAY_C, 1, 2, 3});
     testclient::SPlayerBytes bytes;
     ASSERT_EQ(ReceivedBy(1, wire::SV_TWO_BYTE_RELAY).size(), 1u);
     ASSERT_TRUE(testclient::DecodeTwoByteRelay(ReceivedBy(1, wire::SV_TWO_BYTE_RELAY)[0], bytes));
@@ -179,10 +179,10 @@ TEST_F(SyncReportsTest, SmallReportsAreRelayedToTheObservers)
 
 TEST_F(SyncReportsTest, ToggleRaisesAnEventOnlyWhenItChanges)
 {
-    Deliver(0, {ID_CLIENT_TOGGLE_OFF});
-    Deliver(0, {ID_CLIENT_TOGGLE_ON});
-    Deliver(0, {ID_CLIENT_TOGGLE_ON});
-    Deliver(0, {ID_CLIENT_TOGGLE_OFF});
+    Deliver(0, {ID_TOGGLE_OFF});
+    Deliver(0, {ID_TOGGLE_ON});
+    Deliver(0, {ID_TOGGLE_ON});
+    Deliver(0, {ID_TOGGLE_OFF});
     EXPECT_THAT(Events("OnPlayerToggle"), ElementsAre("OnPlayerToggleOn 0", "OnPlayerToggleOff 0"));
     EXPECT_FALSE(m_pFirst->m_bClientToggle);
 }

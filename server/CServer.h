@@ -5,6 +5,7 @@
 #include "ServerRecords.h"
 #include "TextUtil.h"
 #include "math/Vector.h"
+#include "world/CSyncWorld.h"
 
 class CNetwork;
 class INetPeer;
@@ -139,6 +140,8 @@ public:
     CObjectPool* m_pObjectPool;
     CPickupPool* m_pPickupPool;
     CMarkerPool* m_pMarkerPool;
+    // The pools as the player sync sees them; installed while the pools exist.
+    CSyncWorld m_SyncWorld;
 
     uint8_t m_abyConnectionState[MAX_PLAYER_SLOTS];
     uint32_t m_auiJoinDeadline[MAX_PLAYER_SLOTS];

@@ -10,6 +10,7 @@
 #include "net/MessageHandlers.h"
 #include "platform/Platform.h"
 #include "players/CPlayerPool.h"
+#include "players/CPlayerSyncWorld.h"
 #include "world/CStreamer.h"
 
 // The construction steps after the defaults, in start-up order. A failure
@@ -18,7 +19,8 @@ bool CServer::Initialise(int argc, const char* const* argv)
 {
     ApplyCommandLine(argc, argv);
     if (PlatformIsRunningAsRoot() && !m_bRunAsRootAllowed)
-        ConsolePrint("Warning: running the server as root; pass -allow-server-runas-root to silence this warning.");
+        ConsolePrint(
+            "Warning: running the server as root; pass -allow-server-runas-root to silence this warning.");
     ReadConfig("server.cfg");
     g_pPluginManager->LoadPlugins(m_szPlugins);
 
@@ -45,6 +47,7 @@ bool CServer::Initialise(int argc, const char* const* argv)
     m_uiLastPerfReport = GetTimeSource()->GetTickMs();
     // The streamer, with one second between the starts of its player and vehicle passes.
     m_pStreamer = new CStreamer(m_pPlayerPool, 1000, 1000);
+    SetPlayerSyncWorld(&m_SyncWorld);
     m_bEntityProcessing = true;
     return true;
 }
@@ -53,6 +56,8 @@ bool CServer::Initialise(int argc, const char* const* argv)
 CServer::~CServer()
 {
     ConsoleWrite("** Shutting down server **\n");
+    if (GetPlayerSyncWorld() == &m_SyncWorld)
+        SetPlayerSyncWorld(nullptr);
     if (m_pPlayerPool)
         m_pPlayerPool->DeleteAll();
     delete m_pPlayerPool;

@@ -72,6 +72,12 @@ void CPluginTestHost::SetHook(int nPluginId, FHook fn)
     RecorderControl* pControl = Recorder(nPluginId);
     if (!pControl)
         return;
+    if (!fn)
+    {
+        pControl->hook = nullptr;
+        pControl->hookContext = nullptr;
+        return;
+    }
     m_apHooks.push_back(std::make_unique<FHook>(std::move(fn)));
     pControl->hookContext = m_apHooks.back().get();
     pControl->hook = [](void* pContext, int32_t nId, int32_t nSlot, const int32_t* pnArgs, const char* szText)

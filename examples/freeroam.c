@@ -123,8 +123,9 @@ static PluginFuncs* g_pFuncs;
  * vehicle is deleted or the player leaves. */
 static int32_t g_anPersonalVehicle[MAX_PLAYERS];
 
-/* Replies to the player an event is about cannot fail while the event runs, so the results of
- * SendClientMessage are checked only where the recipient is someone else. */
+/* Results: the server setting functions always answer 1, and replies to the player an event is
+ * about cannot fail while the event runs, so SendClientMessage is checked only where the recipient
+ * is someone else. Every other answer is checked where it is used. */
 
 static int IsSlot(int32_t playerId)
 {

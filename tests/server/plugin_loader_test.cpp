@@ -225,33 +225,33 @@ TEST_F(PluginLoader, ExportListsArePublishedPerPlugin)
     EXPECT_EQ(nCount, 0);
 }
 
-// The whole start-up through the real binary: the example plugin loads,
-// and a plugin refusing OnServerInitialise ends the server with status 1.
+// The whole start-up through the real binary: the free-roam example loads
+// and starts, and a plugin refusing OnServerInitialise ends the server with
+// status 1 before the plugins after it are asked.
 TEST(PluginServerBinary, ExampleLoadsAndInitialiseRefusalQuits)
 {
-    const std::string strExample = std::string(ORVN_BINARY_DIR) + "/examples/example.so";
+    const std::string strExample = std::string(ORVN_BINARY_DIR) + "/examples/freeroam.so";
     if (!std::filesystem::exists(strExample))
         GTEST_SKIP() << "example plugin not built";
     CTempDir dir;
     std::filesystem::create_directory(dir.File("plugins"));
-    std::filesystem::copy_file(strExample, dir.File("plugins/example.so"));
+    std::filesystem::copy_file(strExample, dir.File("plugins/freeroam.so"));
     std::filesystem::copy_file(std::string(ORVN_TEST_PLUGIN_DIR) + "/refuse_init.so",
                                dir.File("plugins/refuse_init.so"));
     const int nPort = FindFreeUdpPort();
-    dir.Write("server.cfg", "port " + std::to_string(nPort) + "\nplugins example refuse_init example\n");
+    dir.Write("server.cfg", "port " + std::to_string(nPort) + "\nplugins freeroam refuse_init freeroam\n");
 
     CServerProcess server;
     ASSERT_TRUE(server.Start(dir.Path(), {}, ORVN_SERVER_BINARY));
     EXPECT_EQ(server.WaitExit(10000), 1) << server.Output();
     const std::string strOut = server.Output();
-    EXPECT_NE(strOut.find("example: loaded as plugin 0 ('example')"), std::string::npos) << strOut;
-    EXPECT_NE(strOut.find("Loaded plugin: example"), std::string::npos);
+    EXPECT_NE(strOut.find("Loaded plugin: freeroam"), std::string::npos) << strOut;
     EXPECT_NE(strOut.find("Loaded plugin: refuse_init"), std::string::npos);
-    EXPECT_NE(strOut.find("example: server started, version 66100"), std::string::npos);
+    EXPECT_NE(strOut.find("freeroam: ready with 3 classes"), std::string::npos);
     // Plugin 2 is never asked once plugin 1 refused.
     const size_t nRefusal = strOut.find("refuse_init: OnServerInitialise");
     ASSERT_NE(nRefusal, std::string::npos);
-    EXPECT_EQ(strOut.find("example: server started", nRefusal), std::string::npos);
+    EXPECT_EQ(strOut.find("freeroam: ready", nRefusal), std::string::npos);
     EXPECT_NE(strOut.find("One or more plugins failed to initialise, quitting."), std::string::npos);
 }
 } // namespace

@@ -221,8 +221,8 @@ void PrintUnknown(const char* szName)
     size_t nUsed = 0;
     for (const SConsoleCommand& command : g_aCommands)
     {
-        int nWritten = snprintf(szNames + nUsed, sizeof(szNames) - nUsed, "%s%s", nUsed ? ", " : "",
-                                command.szName);
+        int nWritten =
+            snprintf(szNames + nUsed, sizeof(szNames) - nUsed, "%s%s", nUsed ? ", " : "", command.szName);
         if (nWritten > 0 && nUsed + static_cast<size_t>(nWritten) < sizeof(szNames))
             nUsed += static_cast<size_t>(nWritten);
     }

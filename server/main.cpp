@@ -55,6 +55,7 @@ void PrintBanner()
 
 int main(int argc, char** argv)
 {
+    CConsoleReader::KeepStandardInputOpen();
     // Lines reach a pipe or a terminal as they are printed.
     setvbuf(stdout, nullptr, _IOLBF, 0);
 

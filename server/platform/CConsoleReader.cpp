@@ -2,7 +2,7 @@
 
 #include <cerrno>
 #include <csignal>
-#include <cstring>
+#include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
 #include <unistd.h>
@@ -10,6 +10,15 @@
 CConsoleReader::~CConsoleReader()
 {
     Stop();
+}
+
+void CConsoleReader::KeepStandardInputOpen()
+{
+    if (fcntl(STDIN_FILENO, F_GETFD) >= 0 || errno != EBADF)
+        return;
+    const int nFd = open("/dev/null", O_RDONLY);
+    if (nFd > STDIN_FILENO)
+        close(nFd);
 }
 
 bool CConsoleReader::Start(int nFd)

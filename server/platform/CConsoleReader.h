@@ -34,6 +34,11 @@ public:
     CConsoleReader(const CConsoleReader&) = delete;
     CConsoleReader& operator=(const CConsoleReader&) = delete;
 
+    // Opens the null device as standard input when the process was started
+    // with it closed, so that no file or socket opened later takes its number
+    // and gets read as the console. Called first thing in main.
+    static void KeepStandardInputOpen();
+
     // Starts reading the descriptor (standard input by default); false when
     // the thread could not be started.
     bool Start(int nFd = 0);

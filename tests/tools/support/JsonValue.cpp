@@ -88,22 +88,8 @@ private:
         return pEnd == strHex.c_str() + 4;
     }
 
-    static void AppendUtf8(std::string& strOut, unsigned uiCode)
-    {
-        if (uiCode < 0x80)
-            strOut += static_cast<char>(uiCode);
-        else if (uiCode < 0x800)
-            strOut += {static_cast<char>(0xC0 | (uiCode >> 6)), static_cast<char>(0x80 | (uiCode & 0x3F))};
-        else if (uiCode < 0x10000)
-            strOut +=
-                {static_cast<char>(0xE0 | (uiCode >> 12)), static_cast<char>(0x80 | ((uiCode >> 6) & 0x3F)),
-                 static_cast<char>(0x80 | (uiCode & 0x3F))};
-        else
-            strOut +=
-                {static_cast<char>(0xF0 | (uiCode >> 18)), static_cast<char>(0x80 | ((uiCode >> 12) & 0x3F)),
-                 static_cast<char>(0x80 | ((uiCode >> 6) & 0x3F)), static_cast<char>(0x80 | (uiCode & 0x3F))};
-    }
-
+    // The tools escape only what JSON requires, so only those escapes and
+    // \u below 0x80 are read; anything else fails the parse.
     bool ReadEscape(std::string& strOut)
     {
         const char c = m_strText[m_nAt++];
@@ -114,16 +100,9 @@ private:
             return true;
         }
         unsigned uiCode = 0;
-        if (c != 'u' || !ReadHex4(uiCode))
+        if (c != 'u' || !ReadHex4(uiCode) || uiCode >= 0x80)
             return false;
-        if (uiCode >= 0xD800 && uiCode <= 0xDBFF)
-        {
-            unsigned uiLow = 0;
-            if (!TakeWord("\\u") || !ReadHex4(uiLow) || uiLow < 0xDC00 || uiLow > 0xDFFF)
-                return false;
-            uiCode = 0x10000 + ((uiCode - 0xD800) << 10) + (uiLow - 0xDC00);
-        }
-        AppendUtf8(strOut, uiCode);
+        strOut += static_cast<char>(uiCode);
         return true;
     }
 

@@ -2,10 +2,11 @@
 # Each does all the set-up a fresh Debian machine needs.
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+PREFIX ?= /usr/local
 RELEASE_DIR := build/release
 TEST_DIR := build/test
 
-.PHONY: run test deps release test-build clean
+.PHONY: run test deps release test-build install clean
 
 deps:
 	@./scripts/install-deps.sh
@@ -19,6 +20,10 @@ release: deps
 
 run: release
 	@cd run && exec ../$(RELEASE_DIR)/bin/orvn-server
+
+# The Release build under PREFIX (and DESTDIR, for packagers); the README lists the files.
+install: release
+	@DESTDIR=$(DESTDIR) cmake --install $(RELEASE_DIR) --prefix $(PREFIX)
 
 # Debug build of the project's own code under AddressSanitizer and UBSan, with
 # clang so that the fuzz targets build in the same tree.

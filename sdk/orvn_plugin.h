@@ -59,6 +59,13 @@ typedef struct ServerSettings
     uint32_t flags;     /* always 0 */
 } ServerSettings;
 
+/* The commandId of OnPluginCommand when the text is a line typed on the server's console that is
+ * none of the server's own commands (help, players, kick, ...). The text is the whole line, trimmed.
+ * A plugin that ran the line returns 0, and the console then does not call it unknown; a plugin that
+ * does not know the line returns 1, as for any command id that is not its own. Answer on the
+ * console with LogMessage. */
+#define ORVN_CONSOLE_COMMAND_ID 0x434F4E53
+
 /* Event handlers of one plugin. The server zero-fills the table and sets structSize before
  * OrvnPluginInit; a null slot is skipped. Handlers are called in plugin load order and the slots are
  * read afresh at every event, so a plugin may change them later. Text arguments are valid only

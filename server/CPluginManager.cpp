@@ -486,6 +486,13 @@ int CPluginManager::OnPluginCommand(int nCommandId, const char* szText)
     return 1;
 }
 
+// Every plugin hears the line; one that ran it answers 0, so the answers
+// combine as a permission event's do.
+int CPluginManager::OnConsoleCommand(const char* szLine)
+{
+    return RAISE(OnPluginCommand, NoLock(), ANSWER_ALL_AGREE, ORVN_CONSOLE_COMMAND_ID, szLine);
+}
+
 int CPluginManager::OnIncomingConnection(const char* szName, const char* szPassword, const char* szAddress)
 {
     return RAISE(OnIncomingConnection, NoLock(), ANSWER_ALL_AGREE, szName, szPassword, szAddress);

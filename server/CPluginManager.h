@@ -68,6 +68,9 @@ public:
     int OnPlayerCommand(CPlayer* pPlayer, const char* szCommand);
     int OnPlayerPrivateMessage(CPlayer* pPlayer, int nTargetId, const char* szMessage);
     int OnPluginCommand(int nCommandId, const char* szText);
+    // A console line the server does not know, as OnPluginCommand with
+    // ORVN_CONSOLE_COMMAND_ID; 0 when a plugin took it.
+    int OnConsoleCommand(const char* szLine);
     int OnIncomingConnection(const char* szName, const char* szPassword, const char* szAddress);
     void OnEntityPoolChange(int nEntityType, int nEntityId, bool bDeleted);
     void OnKeyBindDown(CPlayer* pPlayer, int nBindId);

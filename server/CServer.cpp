@@ -61,6 +61,7 @@ void CServer::SetDefaults()
     m_WorldOptions = SWorldOptions{0x2620, 0.008f, 1.0f, 6.0f, 10000.0f, 0};
     m_DeathSettings = SDeathSettings{4096, 2048, 2.0f, 3.0f, 0xC8C8C8, 4000, 2000};
     CopyText(m_szVersion, "04rel000", sizeof(m_szVersion));
+    m_szLogTimestamps[0] = '\0';
     m_nMaxPlayersLimit = 100;
     m_nCommandLinePort = 0;
     m_bBindHostFromCommandLine = false;

@@ -170,6 +170,8 @@ public:
     SWorldOptions m_WorldOptions;
     SDeathSettings m_DeathSettings;
     char m_szVersion[12];
+    // server.cfg's logtimestamps as read ("1" stamps the log lines); empty when absent.
+    char m_szLogTimestamps[4];
     int m_nMaxPlayersLimit;
     int m_nCommandLinePort;
     bool m_bBindHostFromCommandLine;

@@ -95,6 +95,7 @@ const STextKey g_aTextKeys[] = {
     {"bindhost", "%63s %63[^\n]s", TEXT_FIELD(m_szBindHost)},
     {"adminpass", "%63s %63[^\n]s", TEXT_FIELD(m_szAdminPassword)},
     {"version", "%63s %11[^\n]s", TEXT_FIELD(m_szVersion)},
+    {"logtimestamps", "%63s %3[^\n]s", TEXT_FIELD(m_szLogTimestamps)},
 };
 } // namespace
 
@@ -113,6 +114,9 @@ void CServer::ReadConfig(const char* szPath)
         ReadConfigLine(szLine, szKey);
     }
     fclose(pFile);
+    // Lines printed from here on carry their time in the log.
+    if (ReadDecimal(m_szLogTimestamps) != 0)
+        ConsoleSetLogTimestamps(true);
 }
 
 void CServer::ReadConfigLine(const char* szLine, const char* szKey)

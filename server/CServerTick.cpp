@@ -1,5 +1,6 @@
 #include "CServer.h"
 
+#include "CConsoleCommands.h"
 #include "CPluginManager.h"
 #include "ITimeSource.h"
 #include "net/CNetwork.h"
@@ -44,6 +45,8 @@ void CServer::Tick()
     // Connections that never said who they are, at most every 100 ms.
     if (ClockPassed(m_uiNow, m_uiLastJoinCheck + 100))
         SweepJoinDeadlines();
+    // Lines typed on the console since the last frame.
+    CConsoleCommands::RunPending(*this);
     // Nothing of the world runs until start-up has finished.
     if (!m_bEntityProcessing)
         return;

@@ -10,6 +10,13 @@
 // opened, and the run stays console-only.
 bool ConsoleOpenLog(const char* szPath);
 void ConsoleCloseLog();
+// Closes the log and opens the same path again (after a log rotator renamed
+// the file); false when the new file cannot be opened, and the run goes on
+// console-only until the next reopen.
+bool ConsoleReopenLog();
+// When on, every non-empty line written to the log starts with the local
+// time ("2026-01-31T23:59:58 "); the console never shows it.
+void ConsoleSetLogTimestamps(bool bEnabled);
 bool ConsoleHasLog();
 
 // printf-style; at most 511 characters are kept; a newline is added on both

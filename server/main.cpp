@@ -2,10 +2,13 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "CConsoleCommands.h"
 #include "CPluginManager.h"
 #include "CServer.h"
 #include "Console.h"
+#include "platform/CConsoleReader.h"
 #include "platform/Platform.h"
+#include "platform/PlatformLog.h"
 
 namespace
 {
@@ -29,6 +32,19 @@ bool OnConsoleControl(int nControlType)
     }
 }
 
+// The console's exit command: the same orderly stop as Ctrl-C.
+void RequestQuit()
+{
+    g_byQuit = 1;
+}
+
+// After a log rotator moved server_log.txt away, later lines go to a new one.
+void ReopenLogIfAsked()
+{
+    if (PlatformTakeLogReopenRequest() && !ConsoleReopenLog())
+        ConsoleWrite("Failed to reopen server_log.txt in append mode.\n");
+}
+
 void PrintBanner()
 {
     ConsolePrint("\n Palmora Multiplayer Server");
@@ -39,6 +55,7 @@ void PrintBanner()
 
 int main(int argc, char** argv)
 {
+    CConsoleReader::KeepStandardInputOpen();
     // Lines reach a pipe or a terminal as they are printed.
     setvbuf(stdout, nullptr, _IOLBF, 0);
 
@@ -48,6 +65,7 @@ int main(int argc, char** argv)
         ConsolePrint("Failed to open server_log.txt in append mode.");
     PrintBanner();
     PlatformSetConsoleControlHandler(OnConsoleControl);
+    PlatformWatchLogReopenSignal();
 
     CServer* pServer = new CServer();
     if (!pServer->Initialise(argc, argv))
@@ -66,11 +84,19 @@ int main(int argc, char** argv)
         std::_Exit(1);
     }
 
+    // Without a console (a service, </dev/null) the reader ends at once, quietly.
+    CConsoleReader consoleReader;
+    consoleReader.Start();
+    CConsoleCommands::Attach(&consoleReader, RequestQuit);
+
     while (!g_byQuit)
     {
         pServer->Tick();
+        ReopenLogIfAsked();
         PlatformSleep(5);
     }
+    consoleReader.Stop();
+    CConsoleCommands::Attach(nullptr, nullptr);
 
     g_pPluginManager->ShutdownAll();
     delete pServer;

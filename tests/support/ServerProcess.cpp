@@ -18,6 +18,7 @@
 
 CServerProcess::~CServerProcess()
 {
+    CloseInput();
     if (m_nPid > 0)
         Stop(SIGKILL, 2000);
     if (!m_strOutputFile.empty())
@@ -33,9 +34,21 @@ bool CServerProcess::Start(const std::string& strFolder, const std::vector<std::
         return false;
     m_strOutputFile = szTemplate;
     std::string strPath = strBinary.empty() ? ORVN_SERVER_BINARY : strBinary;
+    int anInput[2] = {-1, -1};
+    if (m_bInputPipe && pipe(anInput) != 0)
+        return false;
+    // A server that already exited must fail the write, not end the test.
+    if (m_bInputPipe)
+        signal(SIGPIPE, SIG_IGN);
     m_nPid = fork();
     if (m_nPid == 0)
     {
+        if (anInput[0] >= 0)
+        {
+            dup2(anInput[0], STDIN_FILENO);
+            close(anInput[0]);
+            close(anInput[1]);
+        }
         dup2(nFd, STDOUT_FILENO);
         dup2(nFd, STDERR_FILENO);
         close(nFd);
@@ -50,7 +63,32 @@ bool CServerProcess::Start(const std::string& strFolder, const std::vector<std::
         _exit(127);
     }
     close(nFd);
+    if (anInput[0] >= 0)
+    {
+        close(anInput[0]);
+        m_nInputFd = anInput[1];
+    }
     return m_nPid > 0;
+}
+
+bool CServerProcess::WriteInput(const std::string& strText)
+{
+    size_t nDone = 0;
+    while (m_nInputFd >= 0 && nDone < strText.size())
+    {
+        ssize_t nWritten = write(m_nInputFd, strText.data() + nDone, strText.size() - nDone);
+        if (nWritten <= 0)
+            return false;
+        nDone += static_cast<size_t>(nWritten);
+    }
+    return m_nInputFd >= 0;
+}
+
+void CServerProcess::CloseInput()
+{
+    if (m_nInputFd >= 0)
+        close(m_nInputFd);
+    m_nInputFd = -1;
 }
 
 std::string CServerProcess::Output() const

@@ -25,9 +25,20 @@ public:
     std::string Output() const;
     int Pid() const { return m_nPid; }
 
+    // Call before Start: the server's standard input becomes a pipe that the
+    // test writes console lines to. Otherwise it inherits the test's input.
+    void UseInputPipe() { m_bInputPipe = true; }
+    // Writes the text to the pipe as it stands (add the newline yourself).
+    bool WriteInput(const std::string& strText);
+    // Closes the pipe: the server sees the end of its input.
+    void CloseInput();
+
 private:
     int m_nPid = -1;
     std::string m_strOutputFile;
+    bool m_bInputPipe = false;
+    // The write end of the input pipe, from Start until CloseInput; -1 when closed.
+    int m_nInputFd = -1;
 };
 
 // A UDP port nobody on this machine listens on right now.

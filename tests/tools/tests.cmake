@@ -2,3 +2,7 @@
 if(TARGET tests_tools AND TARGET orvn_bot AND TARGET orvn_relay_baseline)
   target_link_libraries(tests_tools PRIVATE orvn_bot orvn_relay_baseline)
 endif()
+# The query tool's test runs the tool itself.
+if(TARGET tests_tools AND TARGET orvn-query)
+  add_dependencies(tests_tools orvn-query)
+endif()

@@ -1,8 +1,9 @@
 // orvn-query: asks a server for its information, player list or ping the way a
 // server browser does, and prints the answer.
 //
-//   orvn-query [-h host] [-p port] [-t timeoutMs] i|c|p
+//   orvn-query [-h host] [-p port] [-t timeoutMs] [-j] i|c|p
 //
+// With -j the answer is one JSON object on one line, for monitoring scripts.
 // Exit status: 0 answered, 1 no answer within the time-out, 2 bad usage or a
 // malformed answer.
 
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "CQueryClient.h"
+#include "QueryJson.h"
 
 namespace
 {
@@ -25,11 +27,13 @@ struct SOptions
     long lPort = 8192;
     long lTimeoutMs = 2000;
     char cOpcode = 0;
+    bool bJson = false;
 };
 
 void PrintUsage()
 {
-    std::fprintf(stderr, "usage: orvn-query [-h host] [-p port] [-t timeoutMs] i|c|p\n"
+    std::fprintf(stderr, "usage: orvn-query [-h host] [-p port] [-t timeoutMs] [-j] i|c|p\n"
+                         "  -j JSON output, one object per answer\n"
                          "  i  server information\n"
                          "  c  player list\n"
                          "  p  ping\n");
@@ -71,6 +75,10 @@ bool ParseArguments(int argc, char** argv, SOptions& options)
                 return false;
             }
         }
+        else if (std::strcmp(szArg, "-j") == 0)
+        {
+            options.bJson = true;
+        }
         else if ((std::strcmp(szArg, "i") == 0 || std::strcmp(szArg, "c") == 0 ||
                   std::strcmp(szArg, "p") == 0) &&
                  options.cOpcode == 0)
@@ -85,13 +93,18 @@ bool ParseArguments(int argc, char** argv, SOptions& options)
     return options.cOpcode != 0;
 }
 
-int PrintInfo(const std::vector<uint8_t>& reply, long lRoundTripMs)
+int PrintInfo(const std::vector<uint8_t>& reply, long lRoundTripMs, bool bJson)
 {
     testclient::SQueryInfo info;
     if (!testclient::DecodeQueryInfo(reply.data(), reply.size(), info))
     {
         std::fprintf(stderr, "orvn-query: malformed information reply (%zu bytes)\n", reply.size());
         return 2;
+    }
+    if (bJson)
+    {
+        std::printf("%s\n", testclient::QueryInfoJson(info, lRoundTripMs).c_str());
+        return 0;
     }
     std::printf("Server name: %s\n", info.strServerName.c_str());
     std::printf("Players:     %u/%u\n", info.usPlayers, info.usMaxPlayers);
@@ -103,13 +116,18 @@ int PrintInfo(const std::vector<uint8_t>& reply, long lRoundTripMs)
     return 0;
 }
 
-int PrintPlayers(const std::vector<uint8_t>& reply, long lRoundTripMs)
+int PrintPlayers(const std::vector<uint8_t>& reply, long lRoundTripMs, bool bJson)
 {
     testclient::SQueryPlayers players;
     if (!testclient::DecodeQueryPlayers(reply.data(), reply.size(), players))
     {
         std::fprintf(stderr, "orvn-query: malformed player list reply (%zu bytes)\n", reply.size());
         return 2;
+    }
+    if (bJson)
+    {
+        std::printf("%s\n", testclient::QueryPlayersJson(players, lRoundTripMs).c_str());
+        return 0;
     }
     std::printf("Players: %u\n", players.usCount);
     for (const std::string& strName : players.names)
@@ -120,7 +138,7 @@ int PrintPlayers(const std::vector<uint8_t>& reply, long lRoundTripMs)
     return 0;
 }
 
-int PrintPing(const std::vector<uint8_t>& reply, const uint8_t abySent[4], long lRoundTripMs)
+int PrintPing(const std::vector<uint8_t>& reply, const uint8_t abySent[4], long lRoundTripMs, bool bJson)
 {
     uint8_t abyEcho[4] = {};
     if (!testclient::DecodeQueryPing(reply.data(), reply.size(), abyEcho) ||
@@ -129,7 +147,10 @@ int PrintPing(const std::vector<uint8_t>& reply, const uint8_t abySent[4], long 
         std::fprintf(stderr, "orvn-query: malformed ping reply (%zu bytes)\n", reply.size());
         return 2;
     }
-    std::printf("Ping: %ld ms\n", lRoundTripMs);
+    if (bJson)
+        std::printf("%s\n", testclient::QueryPingJson(lRoundTripMs).c_str());
+    else
+        std::printf("Ping: %ld ms\n", lRoundTripMs);
     return 0;
 }
 
@@ -175,10 +196,10 @@ int main(int argc, char** argv)
     switch (options.cOpcode)
     {
     case 'i':
-        return PrintInfo(reply, lRoundTripMs);
+        return PrintInfo(reply, lRoundTripMs, options.bJson);
     case 'c':
-        return PrintPlayers(reply, lRoundTripMs);
+        return PrintPlayers(reply, lRoundTripMs, options.bJson);
     default:
-        return PrintPing(reply, abyPing, lRoundTripMs);
+        return PrintPing(reply, abyPing, lRoundTripMs, options.bJson);
     }
 }

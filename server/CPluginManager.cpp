@@ -5,6 +5,7 @@
 #include <type_traits>
 
 #include "Console.h"
+#include "ITimeSource.h"
 #include "PluginFuncs.h"
 #include "TextUtil.h"
 #include "platform/CDynamicLibrary.h"
@@ -97,6 +98,45 @@ int32_t IdOf(const CPickup* pPickup)
     return pPickup ? pPickup->GetId() : -1;
 }
 
+// Event walks started from inside other walks (a plugin's call that raises an
+// event) nest at most this deep; a sound game mode never comes near it.
+constexpr int MAX_EVENT_DEPTH = 32;
+constexpr uint32_t DROPPED_EVENT_LINE_INTERVAL_MS = 1000;
+
+// Walks under way right now, for the whole process (events are raised on
+// the main thread only).
+int g_nEventDepth = 0;
+// When the last dropped-event line was printed; a plugin that loops through
+// its events gets one line a second, not a flood.
+bool g_bDroppedEventPrinted = false;
+uint32_t g_uiDroppedEventLineAt = 0;
+
+// Counts one walk for as long as it runs.
+class CEventDepth
+{
+public:
+    CEventDepth() { ++g_nEventDepth; }
+    ~CEventDepth() { --g_nEventDepth; }
+    CEventDepth(const CEventDepth&) = delete;
+    CEventDepth& operator=(const CEventDepth&) = delete;
+};
+
+// A walk nested deeper than the bound is not raised, so that a plugin that
+// answers an event with a call raising the same event cannot exhaust the stack.
+bool EventDepthAllows(const char* szEvent)
+{
+    if (g_nEventDepth < MAX_EVENT_DEPTH)
+        return true;
+    const uint32_t uiNow = GetTimeSource()->GetTickMs();
+    if (!g_bDroppedEventPrinted || uiNow - g_uiDroppedEventLineAt >= DROPPED_EVENT_LINE_INTERVAL_MS)
+    {
+        g_bDroppedEventPrinted = true;
+        g_uiDroppedEventLineAt = uiNow;
+        ConsolePrint("Dropped event %s: events nested more than %d deep.", szEvent, MAX_EVENT_DEPTH);
+    }
+    return false;
+}
+
 // Calls one handler; handlers without an answer count as agreeing.
 template <typename TResult, typename... TParams, typename... TArgs>
 int CallHandler(TResult (*pfnHandler)(TParams...), TArgs... args)
@@ -116,11 +156,12 @@ int CallHandler(TResult (*pfnHandler)(TParams...), TArgs... args)
 // the slot read afresh before each call because a plugin may change its table
 // (or another plugin's events may change it) from inside any call.
 template <typename TSlot, typename... TArgs>
-int RaiseEvent(const PluginCallbacks* aTables, const int& nCount, TSlot PluginCallbacks::*pSlot,
-               const SEventLocks& locks, EAnswer eAnswer, TArgs... args)
+int RaiseEvent(const char* szEvent, const PluginCallbacks* aTables, const int& nCount,
+               TSlot PluginCallbacks::*pSlot, const SEventLocks& locks, EAnswer eAnswer, TArgs... args)
 {
-    if (locks.bMissing)
+    if (locks.bMissing || !EventDepthAllows(szEvent))
         return 1;
+    CEventDepth depth;
     // Only a deletion asked for during this walk ends it: an entity already on
     // its way out (its disconnect is being raised from its removal) is still
     // announced to every plugin.
@@ -164,7 +205,8 @@ int RaiseEvent(const PluginCallbacks* aTables, const int& nCount, TSlot PluginCa
 } // namespace
 
 #define RAISE(slot, locks, answer, ...)                                                                      \
-    RaiseEvent(m_aCallbacks, m_nPluginCount, &PluginCallbacks::slot, locks, answer __VA_OPT__(, ) __VA_ARGS__)
+    RaiseEvent(#slot, m_aCallbacks, m_nPluginCount, &PluginCallbacks::slot, locks,                           \
+               answer __VA_OPT__(, ) __VA_ARGS__)
 
 const char* FormatPluginText(const char* szFormat, va_list args)
 {

@@ -1,5 +1,6 @@
 #include "CServer.h"
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -8,9 +9,32 @@
 
 namespace
 {
-int ReadDecimal(const char* szText)
+// Base-10 strtol rules; a number beyond int is held at the nearer end of its
+// range rather than wrapped, so that it counts as out of range.
+int ReadDecimal(const char* szText, const char** pszEnd = nullptr)
 {
-    return static_cast<int>(strtol(szText, nullptr, 10));
+    char* pEnd = nullptr;
+    const long lValue = strtol(szText, &pEnd, 10);
+    if (pszEnd)
+        *pszEnd = pEnd;
+    return lValue < INT_MIN ? INT_MIN : (lValue > INT_MAX ? INT_MAX : static_cast<int>(lValue));
+}
+
+// The "%63s %d" pattern of the integer keys, without its wrap of numbers too
+// large for int. False, leaving nValue as it was, when no number follows the key.
+bool ReadConfigInteger(const char* szLine, int& nValue)
+{
+    char szKey[64];
+    int nKeyEnd = 0;
+    if (sscanf(szLine, "%63s%n", szKey, &nKeyEnd) != 1)
+        return false;
+    const char* szNumber = szLine + nKeyEnd;
+    const char* szEnd = nullptr;
+    const int nRead = ReadDecimal(szNumber, &szEnd);
+    if (szEnd == szNumber)
+        return false;
+    nValue = nRead;
+    return true;
 }
 
 void WarnParameters(const char* szKey)
@@ -137,7 +161,7 @@ void CServer::ReadConfigLine(const char* szLine, const char* szKey)
     int nValue = 0;
     if (TextEqualNoCase(szKey, "maxplayers"))
     {
-        if (sscanf(szLine, "%63s %d", szScratch, &m_nMaxPlayers) != 2)
+        if (!ReadConfigInteger(szLine, m_nMaxPlayers))
             WarnParameters("maxplayers");
         m_nMaxPlayers = m_nMaxPlayers < 1 ? 1 : (m_nMaxPlayers > m_nMaxPlayersLimit ? m_nMaxPlayersLimit : m_nMaxPlayers);
     }
@@ -145,14 +169,14 @@ void CServer::ReadConfigLine(const char* szLine, const char* szKey)
     {
         if (m_nCommandLinePort > 0)
             return;
-        if (sscanf(szLine, "%63s %d", szScratch, &m_nPort) != 2)
+        if (!ReadConfigInteger(szLine, m_nPort))
             WarnParameters("port");
     }
     else if (TextEqualNoCase(szKey, "anticheat"))
     {
         if (m_bAnticheatFromCommandLine)
             return;
-        if (sscanf(szLine, "%63s %d", szScratch, &nValue) != 2)
+        if (!ReadConfigInteger(szLine, nValue))
             WarnParameters("anticheat");
         m_bAnticheatDisabled = (nValue == 0);
     }

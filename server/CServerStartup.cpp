@@ -28,7 +28,11 @@ bool CServer::Initialise(int argc, const char* const* argv)
     GetQueryHandler()->Refresh(*this);
     m_pNetwork = new CNetwork(m_pPendingPeer);
     m_pPendingPeer = nullptr;
-    if (!m_pNetwork->Startup(m_nMaxPlayers, m_nMaxPlayersLimit, m_nPort, m_szPassword, m_szBindHost))
+    // A port outside 1..65535 would be cut to another one, or 0 would let
+    // the system pick one; either way not the port the server reports.
+    const bool bPortInRange = m_nPort >= 1 && m_nPort <= 65535;
+    if (!bPortInRange ||
+        !m_pNetwork->Startup(m_nMaxPlayers, m_nMaxPlayersLimit, m_nPort, m_szPassword, m_szBindHost))
     {
         ConsolePrint("Unable to start server on host: %s port: %d. Port in use?", m_szBindHost, m_nPort);
         return false;

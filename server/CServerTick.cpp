@@ -1,5 +1,7 @@
 #include "CServer.h"
 
+#include <cstring>
+
 #include "CConsoleCommands.h"
 #include "CPluginManager.h"
 #include "ITimeSource.h"
@@ -10,9 +12,8 @@
 
 namespace
 {
-// Handed to plugins as a plain array of texts; writable so a careless plugin
-// cannot fault the server by writing into it.
-const char* g_aszPerfDescriptions[8] = {
+// The descriptions of the report, for the whole process; plugins get a copy.
+const char* const g_aszPerfDescriptions[8] = {
     "Streaming",          "Vehicle proximity checks", "Processing players", "Processing vehicles",
     "Processing pickups", "Processing objects",       "Packet processing",  "Plugin frame event",
 };
@@ -72,9 +73,14 @@ float CServer::MeasureFrameTime()
                               static_cast<double>(pTime->GetPerfFrequency()));
 }
 
+// Each report hands out its own copy of the description pointers: a plugin
+// that writes into the list changes neither the next plugin's view nor the
+// next report.
 void CServer::ReportPerformance()
 {
-    g_pPluginManager->OnServerPerformanceReport(8, g_aszPerfDescriptions, m_aullPerfTotals);
+    const char* aszDescriptions[8];
+    memcpy(aszDescriptions, g_aszPerfDescriptions, sizeof(aszDescriptions));
+    g_pPluginManager->OnServerPerformanceReport(8, aszDescriptions, m_aullPerfTotals);
     for (uint64_t& ullTotal : m_aullPerfTotals)
         ullTotal = 0;
     m_uiLastPerfReport = m_uiNow;

@@ -18,14 +18,24 @@ int32_t GetServerVersion()
     return SERVER_VERSION;
 }
 
+// As with the plugin information, the caller's record says how much it can
+// take; the size field itself is the caller's and is never written.
 int32_t GetServerSettings(ServerSettings* pSettings)
 {
-    if (!pSettings || !g_pServer)
+    if (!pSettings || !g_pServer || pSettings->structSize < sizeof(pSettings->structSize))
         return 0;
-    CopyText(pSettings->serverName, g_pServer->m_szServerName, sizeof(pSettings->serverName));
-    pSettings->maxPlayers = g_pServer->m_nMaxPlayers;
-    pSettings->port = g_pServer->m_nPort;
-    pSettings->flags = 0;
+    ServerSettings settings;
+    memset(&settings, 0, sizeof(settings));
+    CopyText(settings.serverName, g_pServer->m_szServerName, sizeof(settings.serverName));
+    settings.maxPlayers = g_pServer->m_nMaxPlayers;
+    settings.port = g_pServer->m_nPort;
+    settings.flags = 0;
+    size_t nSize = pSettings->structSize;
+    if (nSize > sizeof(ServerSettings))
+        nSize = sizeof(ServerSettings);
+    const size_t nFirst = sizeof(settings.structSize);
+    memcpy(reinterpret_cast<char*>(pSettings) + nFirst, reinterpret_cast<const char*>(&settings) + nFirst,
+           nSize - nFirst);
     return 1;
 }
 

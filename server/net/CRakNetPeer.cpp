@@ -141,7 +141,38 @@ bool CRakNetPeer::Receive(SNetPacket& packet)
             ? static_cast<int>(index)
             : m_pPeer->GetIndexFromSystemAddress(pPacket->systemAddress);
     packet.pHandle = pPacket;
+    NoteConnectionEvent(*pPacket, packet.nSlot);
     return true;
+}
+
+// A connection-ended event forgets the address only when it is the slot's
+// current one, so a stale event cannot erase its successor.
+void CRakNetPeer::NoteConnectionEvent(const RakNet::Packet& packet, int nSlot)
+{
+    if (nSlot < 0 || nSlot >= SLOT_COUNT || packet.length == 0)
+        return;
+    switch (packet.data[0])
+    {
+    case ID_NEW_INCOMING_CONNECTION:
+        m_aSlotAddress[nSlot] = packet.systemAddress;
+        break;
+    case ID_DISCONNECTION_NOTIFICATION:
+    case ID_CONNECTION_LOST:
+        if (m_aSlotAddress[nSlot] == packet.systemAddress)
+            m_aSlotAddress[nSlot] = RakNet::UNASSIGNED_SYSTEM_ADDRESS;
+        break;
+    default:
+        break;
+    }
+}
+
+RakNet::SystemAddress CRakNetPeer::ConnectionOf(int nSlot) const
+{
+    if (nSlot < 0)
+        return RakNet::UNASSIGNED_SYSTEM_ADDRESS;
+    if (nSlot < SLOT_COUNT && m_aSlotAddress[nSlot] != RakNet::UNASSIGNED_SYSTEM_ADDRESS)
+        return m_aSlotAddress[nSlot];
+    return AddressOfSlot(m_pPeer, nSlot).systemAddress;
 }
 
 void CRakNetPeer::DeallocatePacket(SNetPacket& packet)
@@ -158,7 +189,9 @@ void CRakNetPeer::Send(const uint8_t* pData, int nLength, int nPriority, int nRe
 {
     if (!pData || nLength <= 0)
         return;
-    RakNet::AddressOrGUID target = AddressOfSlot(m_pPeer, nSlot);
+    // A send to all but one leaves that one out even while it is closing.
+    RakNet::AddressOrGUID target =
+        bBroadcast ? RakNet::AddressOrGUID(ConnectionOf(nSlot)) : AddressOfSlot(m_pPeer, nSlot);
     // A send to one connection that does not exist would go nowhere.
     if (!bBroadcast && target.systemAddress == RakNet::UNASSIGNED_SYSTEM_ADDRESS)
         return;
@@ -167,9 +200,11 @@ void CRakNetPeer::Send(const uint8_t* pData, int nLength, int nPriority, int nRe
                   bBroadcast);
 }
 
+// A connection already closing is closed too: a silent close then ends it at
+// once instead of letting its messages arrive until the transport gives up.
 void CRakNetPeer::CloseConnection(int nSlot, bool bNotify, int nChannel, int nPriority)
 {
-    RakNet::AddressOrGUID target = AddressOfSlot(m_pPeer, nSlot);
+    RakNet::AddressOrGUID target(ConnectionOf(nSlot));
     if (target.systemAddress == RakNet::UNASSIGNED_SYSTEM_ADDRESS)
         return;
     m_pPeer->CloseConnection(target, bNotify, static_cast<unsigned char>(nChannel),

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "RakNetTypes.h"
+
 #include "net/INetPeer.h"
 
 namespace RakNet
@@ -45,6 +47,19 @@ public:
     RakNet::RakPeerInterface* GetRakPeer() const { return m_pPeer; }
 
 private:
+    // The connection slots the transport hands out: the player slots.
+    static constexpr int SLOT_COUNT = 100;
+
+    // Keeps or forgets a slot's address on the transport's connection events.
+    void NoteConnectionEvent(const RakNet::Packet& packet, int nSlot);
+    // The slot's connection, also while it is closing; unassigned for none.
+    RakNet::SystemAddress ConnectionOf(int nSlot) const;
+
     // Created with this object, released by its destructor.
     RakNet::RakPeerInterface* m_pPeer;
+    // Each slot's address from its connection event to its connection-ended
+    // event. The transport's index lookup answers "none" as soon as a
+    // connection starts closing, while its messages still arrive; closing it
+    // and leaving it out of a send to all others need the address until the end.
+    RakNet::SystemAddress m_aSlotAddress[SLOT_COUNT];
 };

@@ -27,7 +27,7 @@ bool CAntiCheat::GraceApplies(const CPlayer* pPlayer, int nKind)
     if (nKind < 0 || nKind >= CHANGE_KIND_COUNT)
         return true;
     return pPlayer->m_uiClientAck >= pPlayer->m_auiPendingSequence[nKind] ||
-           pPlayer->m_auiPendingTime[nKind] + CHANGE_GRACE_MS < Now();
+           Now() - pPlayer->m_auiPendingTime[nKind] > CHANGE_GRACE_MS;
 }
 
 void CAntiCheat::CheckHealth(CPlayer* pPlayer, uint8_t byReported)

@@ -95,6 +95,7 @@ void CPlayer::SetDefaults(const char* szName, const char* szUniqueId)
     m_bySyncType = 0;
     m_byState = PLAYER_STATE_NOT_SPAWNED;
     m_bSpawned = false;
+    m_bSpawnPermitted = false;
     m_bAway = false;
     m_bClientToggle = false;
     m_bySpectateTarget = NO_SPECTATE_TARGET;
@@ -177,6 +178,10 @@ void CPlayer::SetWorld(int nWorld)
     m_usWorld = usWorld;
     SendMarkersTo(this);
     ResetDistantSpectators();
+    // Its own target, now perhaps in another world, is set again: the
+    // spectating rule lets go of a target outside the player's world.
+    if (!IsMarkedForDeletion() && m_bySpectateTarget != NO_SPECTATE_TARGET)
+        SetSpectateTarget(m_pPool->Get(m_bySpectateTarget));
     if (IsMarkedForDeletion())
         return;
     if (CStreamer* pStreamer = Streamer())
@@ -267,25 +272,25 @@ void CPlayer::ProcessTick()
     CEntityLock lock(this);
     const uint32_t uiNow = Now();
     // An entry attempt that was not completed in time is abandoned.
-    if (m_byEntryState == 1 && m_uiEntryDeadline != 0 && uiNow > m_uiEntryDeadline)
+    if (m_byEntryState == 1 && m_uiEntryDeadline != 0 && ClockPassed(uiNow, m_uiEntryDeadline))
     {
         ProcessVehicleExit(this, true);
         if (IsMarkedForDeletion())
             return;
     }
-    if (m_bEntryLock && uiNow > m_uiEntryLockExpiry)
+    if (m_bEntryLock && ClockPassed(uiNow, m_uiEntryLockExpiry))
         m_bEntryLock = false;
     if (m_bSpawned && m_bySyncType != 0)
     {
         RelayPlayerSync(this);
         m_bySyncType = 0;
     }
-    if (m_uiLastFarListTime + 1500 < uiNow)
+    if (uiNow - m_uiLastFarListTime > 1500)
     {
         SendFarPlayerList();
         m_uiLastFarListTime = uiNow;
     }
-    if (!m_bAway && m_uiLastSyncTime + 4000 < uiNow)
+    if (!m_bAway && uiNow - m_uiLastSyncTime > 4000)
     {
         m_bAway = true;
         if (g_pPluginManager)

@@ -203,6 +203,9 @@ public:
     uint8_t m_bySyncType;
     uint8_t m_byState;
     bool m_bSpawned;
+    // Set when the server sends the spawn permission; spent by the spawn,
+    // withdrawn by a death or a forced class selection.
+    bool m_bSpawnPermitted;
     bool m_bAway;
     bool m_bClientToggle;
     // Slot spectated, NO_SPECTATE_TARGET for none.

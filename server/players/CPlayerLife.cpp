@@ -104,15 +104,18 @@ void CPlayer::RequestSpawn()
         SendPlayerSignal(this, ID_LIFECYCLE_REPLY);
 }
 
+// Only a spawn the server permitted counts: a client that reported one
+// unasked would pass by the plugins' spawn request and the store download.
 void CPlayer::ReportSpawned()
 {
-    if (IsMarkedForDeletion())
+    if (IsMarkedForDeletion() || m_bSpawned || !m_bSpawnPermitted)
         return;
     CEntityLock lock(this);
     m_vSpeed = Vector();
     ResetWeapons(false);
     ClearProjectiles();
     m_bSpawned = true;
+    m_bSpawnPermitted = false;
     if (UsesClasses() && g_pServer->GetClass(m_byClassIndex))
     {
         ApplySpawnClass();
@@ -142,15 +145,17 @@ void CPlayer::ApplySpawnClass()
     GiveClassWeapons(record);
 }
 
+// Only a spawned player dies, so that one death is announced once.
 void CPlayer::ReportDeath(uint8_t byReason, uint8_t byKillerSlot, uint8_t byBodyPart)
 {
-    if (IsMarkedForDeletion())
+    if (IsMarkedForDeletion() || !m_bSpawned)
         return;
     CEntityLock lock(this);
     ProcessVehicleExit(this, true);
     if (IsMarkedForDeletion())
         return;
     m_bSpawned = false;
+    m_bSpawnPermitted = false;
     SetState(PLAYER_STATE_NOT_SPAWNED);
     if (IsMarkedForDeletion())
         return;

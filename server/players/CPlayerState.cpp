@@ -63,6 +63,7 @@ void CPlayer::PermitSpawn()
         return;
     m_byHealth = 100;
     m_byArmour = 0;
+    m_bSpawnPermitted = true;
     SendPlayerSignal(this, ID_PERMIT_SPAWN);
 }
 
@@ -75,6 +76,7 @@ void CPlayer::ForceClassSelection()
     if (IsMarkedForDeletion())
         return;
     m_bSpawned = false;
+    m_bSpawnPermitted = false;
     SetState(PLAYER_STATE_NOT_SPAWNED);
     if (IsMarkedForDeletion())
         return;

@@ -86,20 +86,21 @@ void RaiseUpdate(CPlayer* pPlayer, int nKind)
         g_pPluginManager->OnPlayerUpdate(pPlayer, nKind);
 }
 
-// The keys event comes before the keys are stored; the restricted bit is
-// then dropped unless allowed. False once a plugin removed the player.
+// The keys event comes before the keys are stored and carries them as
+// reported; the restricted bit is dropped from what is stored unless allowed.
+// A change is judged on what would be stored, so a held restricted key is
+// not a new press at every sync. False once a plugin removed the player.
 bool StoreKeys(CPlayer* pPlayer, uint16_t usKeys, bool bKeepRestricted)
 {
-    if (usKeys != pPlayer->m_usKeys)
+    const uint16_t usKept = bKeepRestricted ? usKeys : static_cast<uint16_t>(usKeys & ~KEY_RESTRICTED);
+    if (usKept != pPlayer->m_usKeys)
     {
         if (g_pPluginManager)
             g_pPluginManager->OnPlayerKeysChange(pPlayer, pPlayer->m_usKeys, usKeys);
         if (pPlayer->IsMarkedForDeletion())
             return false;
     }
-    pPlayer->m_usKeys = usKeys;
-    if (!bKeepRestricted)
-        pPlayer->m_usKeys &= static_cast<uint16_t>(~KEY_RESTRICTED);
+    pPlayer->m_usKeys = usKept;
     return true;
 }
 
@@ -213,11 +214,9 @@ bool ApplyOnFoot(CPlayer* pPlayer, const SOnFootSyncRecord& record)
     PlaceOnFoot(pPlayer, record);
     pPlayer->m_fAngle = record.fAngle;
     pPlayer->m_vSpeed = record.vSpeed;
-    if (!StoreKeys(pPlayer, record.usKeys, true))
+    if (!StoreKeys(pPlayer, record.usKeys, (pPlayer->m_usFlags & PLAYER_FLAG_KEY_ON_FOOT) != 0))
         return false;
     PushSpeed(pPlayer);
-    if (!(pPlayer->m_usFlags & PLAYER_FLAG_KEY_ON_FOOT))
-        pPlayer->m_usKeys &= static_cast<uint16_t>(~KEY_RESTRICTED);
     CAntiCheat::CheckHealth(pPlayer, record.byHealth);
     CAntiCheat::CheckArmour(pPlayer, record.byArmour);
     if (!StoreSyncBytes(pPlayer, record))
@@ -311,8 +310,6 @@ void CPlayerSync::HandleDriverSync(int nSlot, int, const uint8_t* pPayload, int 
     vehicle.vPosition = vPosition;
     if (!StoreKeys(pPlayer, driver.usKeys, KeepsRestrictedKeyInVehicle(pPlayer)))
         return;
-    pPlayer->m_byHealth = driver.byHealth;
-    pPlayer->m_byArmour = driver.byArmour;
     pPlayer->m_vPosition = vPosition;
     pPlayer->UpdateGridCell();
     pPlayer->m_byWeapon = driver.byWeapon;
@@ -320,6 +317,10 @@ void CPlayerSync::HandleDriverSync(int nSlot, int, const uint8_t* pPayload, int 
     CAntiCheat::CheckWeapon(pPlayer);
     if (!AcceptDriver(pPlayer, nVehicleId))
         return;
+    // Health and armour count only from a seat the server granted: a refused
+    // sync would otherwise raise the mark the anti-cheat measures against.
+    pPlayer->m_byHealth = driver.byHealth;
+    pPlayer->m_byArmour = driver.byArmour;
     // A plugin may have deleted the vehicle from inside the entry event.
     IPlayerSyncWorld* pWorld = GetPlayerSyncWorld();
     CVehicle* pVehicle = pWorld ? pWorld->FindVehicle(nVehicleId) : nullptr;
@@ -344,12 +345,12 @@ void CPlayerSync::HandlePassengerSync(int nSlot, int, const uint8_t* pPayload, i
     if (!BeginSync(pPlayer, uiStamp) ||
         (pPlayer->m_bEntryLock && !CompletesEntryAsPassenger(pPlayer, nVehicleId, nSeat)))
         return;
-    pPlayer->m_byHealth = passenger.byHealth;
-    pPlayer->m_byArmour = passenger.byArmour;
     // A passenger holds no weapon in hand.
     CAntiCheat::SelectSlotZero(pPlayer);
     if (!AcceptPassenger(pPlayer, nVehicleId, nSeat))
         return;
+    pPlayer->m_byHealth = passenger.byHealth;
+    pPlayer->m_byArmour = passenger.byArmour;
     IPlayerSyncWorld* pWorld = GetPlayerSyncWorld();
     CVehicle* pVehicle = pWorld ? pWorld->FindVehicle(nVehicleId) : nullptr;
     if (!pVehicle || pVehicle->IsMarkedForDeletion() ||

@@ -99,12 +99,20 @@ bool MayLaunch(const CPlayer* pPlayer, int nWeapon, const SProjectileRule& rule)
     return pVehicle && pWorld->GetVehicleModel(pVehicle) == ROCKET_VEHICLE_MODEL;
 }
 
+// Expiry 0 marks a slot never used or whose projectile landed; any other
+// expiry is a clock mark, compared so that the clock's wrap changes nothing.
+bool ProjectileOver(const CPlayer* pPlayer, int nIndex, uint32_t uiNow)
+{
+    const uint32_t uiExpiry = pPlayer->m_auiProjectileExpiry[nIndex];
+    return uiExpiry == 0 || ClockPassed(uiNow, uiExpiry);
+}
+
 // The highest projectile slot whose projectile has landed or expired; -1 when all four fly.
 int FreeProjectileSlot(const CPlayer* pPlayer, uint32_t uiNow)
 {
     for (int i = PROJECTILE_SLOT_COUNT - 1; i >= 0; --i)
     {
-        if (pPlayer->m_auiProjectileExpiry[i] < uiNow)
+        if (ProjectileOver(pPlayer, i, uiNow))
             return i;
     }
     return -1;
@@ -201,7 +209,7 @@ void CPlayerSync::HandleAreaEffect(int nSlot, int, const uint8_t* pPayload, int 
         return;
     const uint32_t uiNow = Now();
     const int nBase = GetBaseWeapon(byWeapon);
-    if (!(pPlayer->m_uiLastAreaEffectTime + AREA_EFFECT_INTERVAL_MS < uiNow) || (nBase != 28 && nBase != 29))
+    if (!(uiNow - pPlayer->m_uiLastAreaEffectTime > AREA_EFFECT_INTERVAL_MS) || (nBase != 28 && nBase != 29))
         return;
     pPlayer->m_uiLastAreaEffectTime = uiNow;
     CServer::ClampToWorld(vOrigin);
@@ -237,7 +245,8 @@ void CPlayerSync::HandleProjectileLaunch(int nSlot, int, const uint8_t* pPayload
     if (!pRule || !MayLaunch(pPlayer, byWeapon, *pRule))
         return;
     const uint16_t usKey = pPlayer->m_usNextProjectileKey++;
-    pPlayer->m_auiProjectileExpiry[nIndex] = uiNow + pRule->uiLifetimeMs;
+    const uint32_t uiExpiry = uiNow + pRule->uiLifetimeMs;
+    pPlayer->m_auiProjectileExpiry[nIndex] = uiExpiry != 0 ? uiExpiry : 1;
     pPlayer->m_abyProjectileWeapon[nIndex] = byWeapon;
     pPlayer->m_ausProjectileKey[nIndex] = usKey;
 
@@ -266,7 +275,7 @@ void CPlayerSync::HandleProjectileImpact(int nSlot, int, const uint8_t* pPayload
     int nIndex = -1;
     for (int i = 0; i < PROJECTILE_SLOT_COUNT && nIndex < 0; ++i)
     {
-        if (pPlayer->m_ausProjectileKey[i] == usKey && !(pPlayer->m_auiProjectileExpiry[i] < uiNow))
+        if (pPlayer->m_ausProjectileKey[i] == usKey && !ProjectileOver(pPlayer, i, uiNow))
             nIndex = i;
     }
     if (nIndex < 0)

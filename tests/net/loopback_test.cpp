@@ -271,3 +271,36 @@ TEST_F(LoopbackTest, QueriesAreAnsweredOnTheGamePort)
     EXPECT_FALSE(query.Receive(reply, 300));
     EXPECT_TRUE(player.IsConnected());
 }
+
+// A client that never hears it was kicked keeps sending while the server's
+// side of the connection is closing. The first such message is met with the
+// no-record guard, whose silent kick must end the connection at once; the
+// slot then serves the next client as usual.
+TEST_F(LoopbackTest, SilentKickEndsAConnectionThatIsAlreadyClosing)
+{
+    StartServer();
+    CTestClient deaf;
+    ASSERT_TRUE(Connect(deaf));
+    ASSERT_TRUE(deaf.Join("Deaf"));
+    deaf.IgnoreIncoming();
+    ASSERT_TRUE(deaf.SendQuit(0));
+    ASSERT_TRUE(m_server.WaitForOutput("sent quit packet with reason 0.", 5000)) << m_server.Output();
+    const std::string strGuard = "Kicking player ID 0, no record of such connection ID exists.";
+    ASSERT_TRUE(deaf.SendPlayerListRequest());
+    ASSERT_TRUE(m_server.WaitForOutput(strGuard, 5000)) << m_server.Output();
+    for (int i = 0; i < 4; ++i)
+    {
+        ASSERT_TRUE(deaf.SendPlayerListRequest());
+        deaf.Pump(300);
+    }
+    const std::string strOut = m_server.Output();
+    size_t nGuards = 0;
+    for (size_t nAt = strOut.find(strGuard); nAt != std::string::npos; nAt = strOut.find(strGuard, nAt + 1))
+        ++nGuards;
+    EXPECT_EQ(nGuards, 1u) << strOut;
+
+    CTestClient next;
+    ASSERT_TRUE(Connect(next));
+    ASSERT_TRUE(next.Join("Next"));
+    EXPECT_EQ(next.Slot(), 0);
+}

@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "CPluginManager.h"
 #include "net/CNetwork.h"
 #include "net/support/CServerHarness.h"
 
@@ -209,4 +210,20 @@ TEST_F(TickTest, RunningClockIsRebroadcastAtTheFirstStepAfter10Seconds)
     EXPECT_EQ(m_harness.Peer().SentWithId(171).size(), 1u);
     m_harness.Tick(1000);
     EXPECT_EQ(m_harness.Peer().SentWithId(171).size(), 2u);
+}
+
+// A plugin that writes into the descriptions it was handed changes what it
+// was handed, not what the next report says.
+TEST_F(TickTest, EachReportHandsOutItsOwnDescriptions)
+{
+    PluginCallbacks* pProbe = g_pPluginManager->GetCallbacks(g_pPluginManager->FindPlugin("net_probe"));
+    ASSERT_NE(pProbe, nullptr);
+    const auto pfnProbe = pProbe->OnServerPerformanceReport;
+    pProbe->OnServerPerformanceReport = [](int32_t, const char** pszDescriptions, uint64_t*)
+    { pszDescriptions[0] = "Scribbled"; };
+    m_harness.Tick(30001);
+    pProbe->OnServerPerformanceReport = pfnProbe;
+    m_harness.TakeOutput();
+    m_harness.Tick(30001);
+    EXPECT_THAT(m_harness.TakeOutput(), HasSubstr("probe: report 8: Streaming="));
 }

@@ -71,12 +71,13 @@ protected:
                 Server().m_pStreamer->StreamPlayer(pPlayer);
     }
 
-    // Joined and spawned (without a class to apply), then placed.
+    // Joined, permitted to spawn and spawned (without a class to apply), then placed.
     CPlayer* Spawned(int nSlot, const char* szName, const Vector& vPosition)
     {
         CPlayer* pPlayer = Join(nSlot, szName);
         if (!pPlayer)
             return nullptr;
+        Send(nSlot, {166});
         Send(nSlot, {167});
         F()->SetPlayerPosition(nSlot, vPosition.x, vPosition.y, vPosition.z);
         return pPlayer;

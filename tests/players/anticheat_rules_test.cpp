@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "net/CNetwork.h"
+#include "sync_FakeWorld.h"
 #include "sync_Fixture.h"
 
 using ::testing::HasSubstr;
@@ -133,14 +134,26 @@ TEST_F(AntiCheatTest, ArmourRiseHasItsOwnLine)
     ExpectKickedAtNextTick();
 }
 
+// From the driver's seat the server holds for the player; a refused seat
+// stores nothing.
 TEST_F(AntiCheatTest, HealthRiseInAVehicleIsAccepted)
 {
+    CFakeSyncWorld world;
+    world.Install(Server());
+    CFakeSyncWorld::SFakeVehicle& vehicle = world.AddVehicle(3, Vector(0.0f, 0.0f, 10.0f));
+    vehicle.seats.byDriver = 0;
+    vehicle.seats.byDriverState = SEAT_OCCUPIED;
     m_pFirst->m_byHealth = 50;
     wire::SDriverRecord driver = {};
+    driver.usVehicleId = 4;
     driver.byHealth = 100;
+    Dispatch(DriverBytes(0, driver, wire::SVehicleRecord{}));
+    EXPECT_EQ(m_pFirst->m_byHealth, 50);
+    driver.usVehicleId = 3;
     Dispatch(DriverBytes(0, driver, wire::SVehicleRecord{}));
     EXPECT_EQ(m_pFirst->m_byHealth, 100);
     EXPECT_EQ(m_pFirst->m_byPendingRemoval, 0);
+    world.Uninstall();
 }
 
 TEST_F(AntiCheatTest, AWeaponTheServerNeverGaveIsAKickOnlyWithAmmunition)

@@ -196,6 +196,7 @@ TEST_F(PlayerLifeTest, SpawnRequestIsPermittedUnlessRefusedDownloadingOrSpawned)
     Host().Recorder(0)->answers[8] = 1;
 
     // Already spawned: only the reply.
+    Send(0, {166});
     Send(0, {167});
     Peer().ClearSent();
     Send(0, {166});
@@ -208,6 +209,7 @@ TEST_F(PlayerLifeTest, SpawnAppliesTheSelectedClass)
     CPlayer* pPlayer = Join(0, "Spawner");
     ASSERT_NE(pPlayer, nullptr);
     pPlayer->GiveWeapon(22, 10, false);
+    Send(0, {166});
     Host().ClearLog();
     Peer().ClearSent();
     Send(0, {167});
@@ -236,6 +238,7 @@ TEST_F(PlayerLifeTest, SpawnWithClassesOnButNoneDefinedStillRaisesTheEvent)
 {
     CPlayer* pPlayer = Join(0, "Spawner");
     ASSERT_NE(pPlayer, nullptr);
+    Send(0, {166});
     Host().ClearLog();
     Peer().ClearSent();
     Send(0, {167});
@@ -273,6 +276,8 @@ TEST_F(PlayerLifeTest, DeathIsBroadcastAndTakesThePlayerOutOfPlay)
     EXPECT_FALSE(ReceivedBy(1, ID_CHAT_LINE).empty());
 
     // No killer in the slot: the plugins see 255; a short report is dropped.
+    Send(0, {166});
+    Send(0, {167});
     Host().ClearLog();
     Send(0, {168, 43, 77, 0});
     EXPECT_THAT(Events("OnPlayerDeath"), ElementsAre("OnPlayerDeath 0 255 43 0"));

@@ -163,8 +163,12 @@ TEST_F(PlayerLoopbackTest, DeathIsBroadcastToEveryPlayer)
     ASSERT_TRUE(Enter(victim, "Victim"));
     CTestClient killer;
     ASSERT_TRUE(Enter(killer, "Killer"));
-    ASSERT_TRUE(victim.SendSpawned());
-    ASSERT_TRUE(killer.SendSpawned());
+    for (CTestClient* pClient : {&victim, &killer})
+    {
+        ASSERT_TRUE(pClient->SendRequestSpawn());
+        ASSERT_TRUE(pClient->WaitFor(181).has_value());
+        ASSERT_TRUE(pClient->SendSpawned());
+    }
     ASSERT_TRUE(m_server.WaitForOutput("e2e: spawn 1", 3000)) << m_server.Output();
     ASSERT_TRUE(victim.SendDeath(17, killer.Slot(), 6));
     for (CTestClient* pClient : {&victim, &killer})

@@ -471,6 +471,15 @@ TEST_F(PlayerStreamedStateTest, WorldChangesMoveSpectatorsAndVisibility)
     EXPECT_EQ(F()->GetPlayerSpectateTarget(1), -1);
     F()->SetPlayerWorld(0, -7);
     EXPECT_EQ(F()->GetPlayerWorld(0), 1);
+    // A spectator that moves away from its target lets go of it, and is told.
+    ASSERT_EQ(F()->SetPlayerSpectateTarget(1, 0), 1);
+    Peer().ClearSent();
+    F()->SetPlayerWorld(1, 5);
+    EXPECT_EQ(F()->GetPlayerSpectateTarget(1), -1);
+    auto notices = ReceivedBy(1, ID_SPECTATE_NOTICE);
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].payload, (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0xFF}));
+    F()->SetPlayerWorld(1, 1);
     // The private world 10000 + slot is its owner's alone.
     F()->SetPlayerSecondaryWorld(1, 44);
     EXPECT_EQ(F()->IsWorldVisibleToPlayer(0, 10000), 1);
@@ -478,5 +487,32 @@ TEST_F(PlayerStreamedStateTest, WorldChangesMoveSpectatorsAndVisibility)
     EXPECT_EQ(F()->IsWorldVisibleToPlayer(1, 10001), 1);
     EXPECT_EQ(F()->IsWorldVisibleToPlayer(1, 44), 1);
     EXPECT_EQ(F()->IsWorldVisibleToPlayer(0, 44), 0);
+}
+// A plugin that moves the player from the state event that every move
+// raises would recurse without end; the walks stop at a fixed depth, with one
+// line a second about what was dropped.
+TEST_F(PlayerStreamedStateTest, EventsRaisedFromEventsStopAtAFixedDepth)
+{
+    int nStateEvents = 0;
+    Host().SetHook(0,
+                   [&](int, int nSlot, const int32_t*, const char*)
+                   {
+                       if (nSlot != ORVN_CALLBACKS_SLOT_INDEX(OnPlayerStateChange))
+                           return;
+                       ++nStateEvents;
+                       F()->SetPlayerPosition(0, 1.0f, 2.0f, 3.0f);
+                   });
+    Harness().TakeOutput();
+    EXPECT_EQ(F()->SetPlayerPosition(0, 5.0f, 5.0f, 5.0f), 1);
+    EXPECT_EQ(nStateEvents, 32);
+    F()->SetPlayerPosition(0, 5.0f, 5.0f, 5.0f);
+    const std::string strLine = "Dropped event OnPlayerStateChange: events nested more than 32 deep.";
+    std::string strOutput = Harness().TakeOutput();
+    EXPECT_EQ(strOutput.find(strLine), strOutput.rfind(strLine)) << strOutput;
+    EXPECT_NE(strOutput.find(strLine), std::string::npos) << strOutput;
+    Harness().Tick(1000);
+    F()->SetPlayerPosition(0, 5.0f, 5.0f, 5.0f);
+    Host().SetHook(0, nullptr);
+    EXPECT_NE(Harness().TakeOutput().find(strLine), std::string::npos);
 }
 } // namespace

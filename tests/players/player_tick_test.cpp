@@ -116,4 +116,41 @@ TEST_F(PlayerTickTest, ExpiredEntryAttemptAndEntryLockAreCleared)
     Harness().Tick(200);
     EXPECT_FALSE(pPlayer->m_bEntryLock);
 }
+
+// The millisecond clock wraps every 49.7 days: a mark set just before the
+// wrap must not look long past (or far away) just after it.
+TEST_F(PlayerTickTest, TimersKeepTheirPeriodsAcrossTheClockWrap)
+{
+    ASSERT_NE(Spawned(0, "Here", Vector(0.0f, 0.0f, 0.0f)), nullptr);
+    ASSERT_NE(Spawned(1, "Far", Vector(1000.0f, 1000.0f, 0.0f)), nullptr);
+    CPlayer* pPlayer = Pool().Get(0);
+    StreamAll();
+    Harness().Time().m_uiTickMs = 0xFFFFFC18u; // 1000 ms before the wrap
+    Harness().Tick();
+    const uint32_t uiNow = Server().m_uiNow;
+    pPlayer->m_uiLastSyncTime = uiNow;
+    pPlayer->m_bAway = false;
+    pPlayer->m_byEntryState = 1;
+    pPlayer->m_usEntryVehicle = 12;
+    pPlayer->m_uiEntryDeadline = uiNow + 1500;
+    pPlayer->m_bEntryLock = true;
+    pPlayer->m_uiEntryLockExpiry = uiNow + 1500;
+    Peer().ClearSent();
+
+    Harness().Tick(500);
+    Harness().Tick(900);
+    EXPECT_FALSE(pPlayer->m_bAway);
+    EXPECT_EQ(pPlayer->m_byEntryState, 1);
+    EXPECT_TRUE(pPlayer->m_bEntryLock);
+    EXPECT_TRUE(ReceivedBy(0, ID_FAR_PLAYER_LIST).empty());
+
+    Harness().Tick(101); // the wrap is behind, 1501 ms passed
+    EXPECT_EQ(pPlayer->m_byEntryState, 0);
+    EXPECT_FALSE(pPlayer->m_bEntryLock);
+    EXPECT_EQ(ReceivedBy(0, ID_FAR_PLAYER_LIST).size(), 1u);
+    Harness().Tick(2499);
+    EXPECT_FALSE(pPlayer->m_bAway);
+    Harness().Tick(1);
+    EXPECT_TRUE(pPlayer->m_bAway);
+}
 } // namespace

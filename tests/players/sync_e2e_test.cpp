@@ -1,6 +1,7 @@
 // Player sync between real clients of the server binary: relays reach the
-// players in stream range and stop once they are out of it, and a burst of
-// syncs is relayed as its newest state.
+// players in stream range and stop once they are out of it, a burst of syncs
+// is relayed as its newest state, a refused seat changes nothing the
+// anti-cheat relies on, and a player spawns only when let and dies only once.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -18,11 +19,12 @@ namespace
 {
 constexpr const char* kHost = "127.0.0.1";
 
-wire::SOnFootRecord At(float fX, float fY, float fZ)
+wire::SOnFootRecord At(float fX, float fY, float fZ, uint8_t byHealth = 100, uint8_t byArmour = 0)
 {
     wire::SOnFootRecord record = {};
     record.vPosition = {fX, fY, fZ};
-    record.byHealth = 100;
+    record.byHealth = byHealth;
+    record.byArmour = byArmour;
     return record;
 }
 
@@ -50,9 +52,10 @@ protected:
             EXPECT_EQ(m_Server.Stop(), 0) << m_Server.Output();
     }
 
+    // Without a name the client is already in and only spawns.
     bool JoinAndSpawn(CTestClient& client, const char* szName)
     {
-        if (!client.Connect(kHost, static_cast<uint16_t>(m_nPort)) || !client.Join(szName))
+        if (szName && (!client.Connect(kHost, static_cast<uint16_t>(m_nPort)) || !client.Join(szName)))
             return false;
         client.SendRequestSpawn();
         if (!client.WaitFor(wire::SV_PERMIT_SPAWN, 3000))
@@ -127,5 +130,36 @@ TEST_F(SyncE2eTest, TwoSyncsTogetherAreRelayedAsTheSecond)
         EXPECT_EQ(fLast, fFirst + 5.0f) << "round " << nRound;
     }
     EXPECT_LT(nRelays, 2 * kRounds);
+}
+// A refused seat (no vehicle 0, no seat given in vehicle 7) must not set the
+// health and armour that the next on-foot sync is measured against.
+TEST_F(SyncE2eTest, RefusedSeatSyncsDoNotRaiseHealthOrArmour)
+{
+    wire::SDriverRecord driver = {};
+    driver.byHealth = 255;
+    ASSERT_TRUE(m_Alice.SendDriverSync(0, driver, wire::SVehicleRecord{}));
+    ASSERT_TRUE(m_Bob.SendPassengerSync(0, wire::SPassengerRecord{7, 100, 255, 1}));
+    // The refusal puts each back on foot with a position.
+    ASSERT_TRUE(m_Alice.WaitFor(wire::SV_POSITION, 3000));
+    ASSERT_TRUE(m_Bob.WaitFor(wire::SV_POSITION, 3000));
+    ASSERT_TRUE(m_Alice.SendOnFootSync(0, At(0.0f, 0.0f, 10.0f, 255)));
+    ASSERT_TRUE(m_Bob.SendOnFootSync(0, At(0.0f, 0.0f, 10.0f, 100, 255)));
+    for (const char* szLine :
+         {"'Alice' (0), health increased from 100 to 255.", "'Bob' (1), armour increased from 0 to 255."})
+        EXPECT_TRUE(m_Server.WaitForOutput(szLine, 5000)) << m_Server.Output();
+}
+
+// Alice watches Bob: a death is announced once, and after it his spawn
+// reaches her only once he asked for it and was let.
+TEST_F(SyncE2eTest, SpawnNeedsPermissionAndDeathNeedsASpawn)
+{
+    ASSERT_TRUE(m_Bob.SendDeath(1, 255, 0));
+    ASSERT_TRUE(m_Bob.SendDeath(1, 255, 0));
+    ASSERT_TRUE(m_Alice.WaitFor(wire::SV_DEATH_NOTICE, 3000));
+    ASSERT_TRUE(m_Bob.SendSpawned());
+    EXPECT_TRUE(m_Alice.NoneWithin(wire::SV_DEATH_NOTICE, 800));
+    EXPECT_EQ(m_Alice.CountOf(wire::SV_SPAWN_DESCRIPTION), 0);
+    ASSERT_TRUE(JoinAndSpawn(m_Bob, nullptr));
+    EXPECT_TRUE(m_Alice.WaitFor(wire::SV_SPAWN_DESCRIPTION, 3000));
 }
 } // namespace

@@ -121,6 +121,9 @@ TEST_F(SyncHandlersTest, KeyBit0x200SurvivesOnFootOnlyWithOptionBit0x40)
     Deliver(0, OnFootBytes(0, record));
     EXPECT_EQ(m_pFirst->m_usKeys, 0x0001);
     EXPECT_THAT(Events("OnPlayerKeysChange"), ElementsAre("OnPlayerKeysChange 0 0 513"));
+    // Holding the key is no change.
+    Deliver(0, OnFootBytes(0, record));
+    EXPECT_THAT(Events("OnPlayerKeysChange"), ElementsAre("OnPlayerKeysChange 0 0 513"));
 
     m_pFirst->SetFlag(0x0040, true);
     Deliver(0, OnFootBytes(0, record));

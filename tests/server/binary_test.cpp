@@ -3,6 +3,7 @@
 
 #include <csignal>
 #include <string>
+#include <vector>
 
 #include "support/ServerProcess.h"
 #include "support/TempDir.h"
@@ -14,8 +15,8 @@ std::string ConfigOnPort(int nPort)
     return "port " + std::to_string(nPort) + "\nbindhost 127.0.0.1\n";
 }
 
-const char* const g_aszConsoleOnly[] = {"** Started OR:VN 0.4 Server **", " Port: ", " Max players: ",
-                                        "** Shutting down server **"};
+const char* const g_aszConsoleOnly[] = {"** Started OR:VN 0.4 Server **",
+                                        " Port: ", " Max players: ", "** Shutting down server **"};
 } // namespace
 
 TEST(Binary, StartsPrintsAndStopsOnCtrlC)
@@ -86,10 +87,49 @@ TEST(Binary, PortInUseExitsWithStatusOne)
     CServerProcess second;
     ASSERT_TRUE(second.Start(second_dir.Path()));
     EXPECT_EQ(second.WaitExit(10000), 1);
-    EXPECT_NE(second.Output().find("Unable to start server on host: 127.0.0.1 port: " + std::to_string(nPort) +
-                                   ". Port in use?"),
+    EXPECT_NE(second.Output().find("Unable to start server on host: 127.0.0.1 port: " +
+                                   std::to_string(nPort) + ". Port in use?"),
               std::string::npos)
         << second.Output();
     EXPECT_EQ(second.Output().find("** Started"), std::string::npos);
     EXPECT_EQ(first.Stop(SIGINT), 0);
+}
+
+// A port the socket cannot take is refused rather than wrapped or left to
+// chance; a number too large for int is out of range, not wrapped.
+TEST(Binary, PortsOutsideTheRangeAreRefusedAndHugeNumbersDoNotWrap)
+{
+    struct SCase
+    {
+        std::vector<std::string> args;
+        std::string strConfig;
+        std::string strLine;
+    };
+    const SCase aCases[] = {
+        {{"-port", "70000"}, "", "port: 70000. Port in use?"},
+        {{"-port", "0"}, "", "port: 0. Port in use?"},
+        {{}, "port -1\n", "port: -1. Port in use?"},
+        {{}, "port 4294967346\n", "port: 2147483647. Port in use?"},
+        // This one starts.
+        {{"-maxplayers", "4294967346"},
+         ConfigOnPort(FindFreeUdpPort()) + "maxplayers 80\n",
+         "Max players: 80\n"},
+    };
+    for (const SCase& entry : aCases)
+    {
+        CTempDir dir;
+        dir.Write("server.cfg", "bindhost 127.0.0.1\n" + entry.strConfig);
+        CServerProcess server;
+        ASSERT_TRUE(server.Start(dir.Path(), entry.args));
+        if (entry.strLine.rfind("Max players", 0) == 0)
+        {
+            EXPECT_TRUE(server.WaitForOutput(entry.strLine, 10000)) << server.Output();
+            EXPECT_EQ(server.Stop(SIGINT), 0);
+            continue;
+        }
+        EXPECT_EQ(server.WaitExit(10000), 1) << entry.strLine;
+        EXPECT_NE(server.Output().find("Unable to start server on host: 127.0.0.1 " + entry.strLine),
+                  std::string::npos)
+            << server.Output();
+    }
 }

@@ -2,7 +2,9 @@
 // clock functions, printing, and the server setting slots.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <string>
 
@@ -167,6 +169,34 @@ TEST_F(PluginSettingFuncs, TextsAreCutAndCopiedWithTheBufferSize)
     EXPECT_EQ(settings.maxPlayers, m_Server.m_nMaxPlayers);
     EXPECT_EQ(settings.port, 8192);
     EXPECT_EQ(settings.flags, 0u);
+}
+
+// A plugin built against a shorter record gets no more than it announced;
+// the size field itself is never written.
+TEST_F(PluginSettingFuncs, ServerSettingsFillOnlyTheAnnouncedSize)
+{
+    m_Server.SetServerName("Named");
+    struct
+    {
+        ServerSettings settings;
+        unsigned char abyAfter[16];
+    } record;
+    const size_t nNameEnd = offsetof(ServerSettings, serverName) + 4;
+    const uint32_t auiSizes[] = {0, 3, static_cast<uint32_t>(nNameEnd), sizeof(ServerSettings),
+                                 sizeof(record)};
+    for (uint32_t uiSize : auiSizes)
+    {
+        memset(&record, 0x5A, sizeof(record));
+        record.settings.structSize = uiSize;
+        EXPECT_EQ(F()->GetServerSettings(&record.settings), uiSize < 4 ? 0 : 1) << uiSize;
+        EXPECT_EQ(record.settings.structSize, uiSize);
+        const unsigned char* pbyBytes = reinterpret_cast<const unsigned char*>(&record);
+        const size_t nWritten = uiSize < 4 ? 0 : std::min<size_t>(uiSize, sizeof(ServerSettings));
+        for (size_t i = std::max<size_t>(nWritten, 4); i < sizeof(record); ++i)
+            ASSERT_EQ(pbyBytes[i], 0x5A) << uiSize << " byte " << i;
+    }
+    EXPECT_EQ(std::string(record.settings.serverName), "Named");
+    EXPECT_EQ(record.settings.maxPlayers, 50);
 }
 
 TEST_F(PluginSettingFuncs, NumbersAreLimitedAndStoredAsTheirFields)

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "MessageIdentifiers.h"
+#include "RakNetSocket2.h"
 #include "RakPeerInterface.h"
 
 #include "CPayloadReader.h"
@@ -224,6 +225,31 @@ void CTestClient::Disconnect()
     }
     Poll();
     StopPeer(m_bConnected ? kShutdownNoticeMs : 0);
+}
+
+namespace
+{
+// Runs on the transport's receive thread. A dropped datagram's buffer goes
+// back to its peer here, as the transport does not release it.
+bool DropDatagram(RakNet::RNS2RecvStruct* pRecv)
+{
+    if (pRecv == nullptr || pRecv->socket == nullptr || !pRecv->socket->IsBerkleySocket())
+    {
+        return true;
+    }
+    static_cast<RakNet::RNS2_Berkley*>(pRecv->socket)
+        ->GetBindings()
+        ->eventHandler->DeallocRNS2RecvStruct(pRecv, _FILE_AND_LINE_);
+    return false;
+}
+} // namespace
+
+void CTestClient::IgnoreIncoming()
+{
+    if (m_pPeer != nullptr)
+    {
+        m_pPeer->SetIncomingDatagramEventHandler(DropDatagram);
+    }
 }
 
 void CTestClient::DropSilently()

@@ -74,6 +74,9 @@ public:
     void Disconnect();
     // Closes the connection without telling the server, which then sees it time out.
     void DropSilently();
+    // From now on every datagram from the server is dropped unread, so the
+    // client never learns that it was disconnected and goes on sending.
+    void IgnoreIncoming();
     bool IsConnected() const { return m_bConnected; }
 
     // Sends the join request and waits for the server information (true; decoded

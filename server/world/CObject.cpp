@@ -53,7 +53,7 @@ CObject::CObject(CObjectPool* pPool, uint16_t wId, int nModel, int nWorld, const
 {
     CServer::ClampToWorld(m_vPosition);
     m_vMoveFrom = m_vMoveTo = m_vPosition;
-    m_PoolNode.pObject = this;
+    m_PoolNode.pEntity = this;
     CStreamer* pStreamer = m_pPool->GetStreamer();
     if (pStreamer)
         m_pGrid = pStreamer->GetObjectGrid();

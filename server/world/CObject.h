@@ -6,6 +6,7 @@
 #include "math/Quaternion.h"
 #include "math/Vector.h"
 #include "world/CStreamGrid.h"
+#include "world/EntityList.h"
 
 class CObject;
 class CObjectPool;
@@ -18,13 +19,7 @@ enum EObjectReport : uint8_t
     OBJECT_REPORT_TOUCHES = 0x02,
 };
 
-// The object's node in its pool's list of live objects; lives inside the object.
-struct SObjectListNode
-{
-    CObject* pObject = nullptr;
-    SObjectListNode* pNext = nullptr;
-    SObjectListNode* pPrev = nullptr;
-};
+typedef SEntityListNode<CObject> SObjectListNode;
 
 // A map object of the object pool; ids 0..2999. Owned by its pool from
 // Create until its destruction, which waits while a plugin event or a message

@@ -8,8 +8,7 @@
 CObjectPool::CObjectPool(CStreamer* pStreamer) : m_pStreamer(pStreamer), m_nCount(0)
 {
     memset(m_apObjects, 0, sizeof(m_apObjects));
-    m_ListHead.pNext = &m_ListHead;
-    m_ListHead.pPrev = &m_ListHead;
+    InitEntityList(m_ListHead);
     if (m_pStreamer)
         m_pStreamer->SetObjectSource(this);
 }
@@ -59,7 +58,7 @@ CObject* CObjectPool::Get(int nId) const
 void CObjectPool::ProcessAll(uint32_t uiNow)
 {
     for (SObjectListNode* pNode = m_ListHead.pNext; pNode != &m_ListHead; pNode = pNode->pNext)
-        pNode->pObject->ProcessTick(uiNow);
+        pNode->pEntity->ProcessTick(uiNow);
 }
 
 bool CObjectPool::GetStreamState(int nId, Vector& vPosition, int& nWorld) const
@@ -91,21 +90,14 @@ void CObjectPool::SendStreamOut(int nId, CPlayer* pObserver)
 
 void CObjectPool::LinkFront(CObject* pObject)
 {
-    SObjectListNode* pNode = pObject->GetPoolNode();
-    pNode->pNext = m_ListHead.pNext;
-    pNode->pPrev = &m_ListHead;
-    m_ListHead.pNext->pPrev = pNode;
-    m_ListHead.pNext = pNode;
+    LinkEntityFront(m_ListHead, *pObject->GetPoolNode());
     m_apObjects[pObject->GetId()] = pObject;
     ++m_nCount;
 }
 
 void CObjectPool::Detach(CObject* pObject)
 {
-    SObjectListNode* pNode = pObject->GetPoolNode();
-    pNode->pPrev->pNext = pNode->pNext;
-    pNode->pNext->pPrev = pNode->pPrev;
-    pNode->pNext = pNode->pPrev = nullptr;
+    UnlinkEntity(*pObject->GetPoolNode());
     if (m_apObjects[pObject->GetId()] == pObject)
         m_apObjects[pObject->GetId()] = nullptr;
     --m_nCount;

@@ -62,7 +62,7 @@ CPickup::CPickup(CPickupPool* pPool, uint16_t wId, uint32_t uiKey, int nModel, i
       m_bHasTimer(false), m_nRespawnDelay(0), m_uiRespawnDue(0)
 {
     CServer::ClampToWorld(m_vPosition);
-    m_PoolNode.pPickup = this;
+    m_PoolNode.pEntity = this;
     CStreamer* pStreamer = m_pPool->GetStreamer();
     if (pStreamer)
         m_pGrid = pStreamer->GetPickupGrid();

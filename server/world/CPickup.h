@@ -5,18 +5,13 @@
 #include "IRefCounter.h"
 #include "math/Vector.h"
 #include "world/CStreamGrid.h"
+#include "world/EntityList.h"
 
 class CPickup;
 class CPickupPool;
 class CPlayer;
 
-// The pickup's node in its pool's list of live pickups; lives inside the pickup.
-struct SPickupListNode
-{
-    CPickup* pPickup = nullptr;
-    SPickupListNode* pNext = nullptr;
-    SPickupListNode* pPrev = nullptr;
-};
+typedef SEntityListNode<CPickup> SPickupListNode;
 
 // A pickup of the pickup pool; ids 0..1999. Owned by its pool from Create
 // until its destruction, which waits while a plugin event or a message handler

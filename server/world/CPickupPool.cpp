@@ -9,8 +9,7 @@ CPickupPool::CPickupPool(CStreamer* pStreamer) : m_pStreamer(pStreamer), m_nCoun
 {
     memset(m_apPickups, 0, sizeof(m_apPickups));
     memset(m_auiGeneration, 0, sizeof(m_auiGeneration));
-    m_ListHead.pNext = &m_ListHead;
-    m_ListHead.pPrev = &m_ListHead;
+    InitEntityList(m_ListHead);
     if (m_pStreamer)
         m_pStreamer->SetPickupSource(this);
 }
@@ -74,7 +73,7 @@ uint32_t CPickupPool::NextKey(int nId)
 void CPickupPool::ProcessAll(uint32_t uiNow)
 {
     for (SPickupListNode* pNode = m_ListHead.pNext; pNode != &m_ListHead; pNode = pNode->pNext)
-        pNode->pPickup->ProcessTick(uiNow);
+        pNode->pEntity->ProcessTick(uiNow);
 }
 
 bool CPickupPool::GetStreamState(int nId, Vector& vPosition, int& nWorld) const
@@ -106,21 +105,14 @@ void CPickupPool::SendStreamOut(int nId, CPlayer* pObserver)
 
 void CPickupPool::LinkFront(CPickup* pPickup)
 {
-    SPickupListNode* pNode = pPickup->GetPoolNode();
-    pNode->pNext = m_ListHead.pNext;
-    pNode->pPrev = &m_ListHead;
-    m_ListHead.pNext->pPrev = pNode;
-    m_ListHead.pNext = pNode;
+    LinkEntityFront(m_ListHead, *pPickup->GetPoolNode());
     m_apPickups[pPickup->GetId()] = pPickup;
     ++m_nCount;
 }
 
 void CPickupPool::Detach(CPickup* pPickup)
 {
-    SPickupListNode* pNode = pPickup->GetPoolNode();
-    pNode->pPrev->pNext = pNode->pNext;
-    pNode->pNext->pPrev = pNode->pPrev;
-    pNode->pNext = pNode->pPrev = nullptr;
+    UnlinkEntity(*pPickup->GetPoolNode());
     if (m_apPickups[pPickup->GetId()] == pPickup)
         m_apPickups[pPickup->GetId()] = nullptr;
     --m_nCount;

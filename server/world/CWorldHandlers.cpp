@@ -20,49 +20,38 @@ CPlayer* JoinedPlayer(int nSlot)
     return pPlayer && !pPlayer->IsMarkedForDeletion() ? pPlayer : nullptr;
 }
 
-CObject* ReportedObject(const uint8_t* pPayload)
-{
-    const int nId = (pPayload[0] << 8) | pPayload[1];
-    return g_pServer->m_pObjectPool ? g_pServer->m_pObjectPool->Get(nId) : nullptr;
-}
-
 // A report counts only for an object the reporter's client holds: one it was
-// never sent, or no longer has, cannot have been shot or touched.
-bool CanReport(CObject* pObject, CPlayer* pPlayer)
+// never sent, or no longer has, cannot have been shot or touched. Both are
+// held while the plugins hear of it, so either may be removed meanwhile.
+// The object id is 16 bits; a shot adds the weapon (8 bits).
+void HandleReport(int nSlot, const uint8_t* pPayload, int nLength, bool bShot)
 {
-    return !pObject->IsMarkedForDeletion() && g_pServer->m_pStreamer &&
-           g_pServer->m_pStreamer->IsObjectStreamed(pPlayer, pObject->GetId());
+    CPlayer* pPlayer = JoinedPlayer(nSlot);
+    if (!pPlayer || nLength < (bShot ? 3 : 2) || !g_pServer->m_pObjectPool || !g_pServer->m_pStreamer)
+        return;
+    CObject* pObject = g_pServer->m_pObjectPool->Get((pPayload[0] << 8) | pPayload[1]);
+    if (!pObject)
+        return;
+    CEntityLock objectLock(pObject);
+    CEntityLock playerLock(pPlayer);
+    if (pObject->IsMarkedForDeletion() ||
+        !g_pServer->m_pStreamer->IsObjectStreamed(pPlayer, pObject->GetId()) || !g_pPluginManager)
+        return;
+    if (bShot)
+        g_pPluginManager->OnObjectShot(pObject, pPlayer, pPayload[2]);
+    else
+        g_pPluginManager->OnObjectTouched(pObject, pPlayer);
 }
 } // namespace
 
-// Object id (16 bits), weapon (8 bits).
 void CWorldHandlers::HandleObjectShot(int nSlot, int, const uint8_t* pPayload, int nLength)
 {
-    CPlayer* pPlayer = JoinedPlayer(nSlot);
-    if (!pPlayer || nLength < 3)
-        return;
-    CObject* pObject = ReportedObject(pPayload);
-    if (!pObject)
-        return;
-    CEntityLock objectLock(pObject);
-    CEntityLock playerLock(pPlayer);
-    if (CanReport(pObject, pPlayer) && g_pPluginManager)
-        g_pPluginManager->OnObjectShot(pObject, pPlayer, pPayload[2]);
+    HandleReport(nSlot, pPayload, nLength, true);
 }
 
-// Object id (16 bits).
 void CWorldHandlers::HandleObjectTouched(int nSlot, int, const uint8_t* pPayload, int nLength)
 {
-    CPlayer* pPlayer = JoinedPlayer(nSlot);
-    if (!pPlayer || nLength < 2)
-        return;
-    CObject* pObject = ReportedObject(pPayload);
-    if (!pObject)
-        return;
-    CEntityLock objectLock(pObject);
-    CEntityLock playerLock(pPlayer);
-    if (CanReport(pObject, pPlayer) && g_pPluginManager)
-        g_pPluginManager->OnObjectTouched(pObject, pPlayer);
+    HandleReport(nSlot, pPayload, nLength, false);
 }
 
 // The key (32 bits) must match the pickup's current key exactly.

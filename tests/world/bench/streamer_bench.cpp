@@ -140,7 +140,8 @@ void BM_ProcessSecond(benchmark::State& state)
 }
 
 // The real pickup and object pools over the same map: 2000 pickups and all
-// 3000 objects moving for an hour, each up to 200 units, so no move ends.
+// 3000 objects moving, each up to 200 units over about 23 days, so that no
+// move ends however many ticks a case runs.
 struct SWorldPools
 {
     explicit SWorldPools(CWorldFixture& world, int nPlayers)
@@ -156,7 +157,7 @@ struct SWorldPools
             const int nId = objects.Create(
                 1337, 1, Vector(Spread(uiSeed, -2300, 1500), Spread(uiSeed, -1900, 1900), 10), 255);
             objects.Get(nId)->MoveBy(Vector(Spread(uiSeed, -200, 200), Spread(uiSeed, -200, 200), 0),
-                                     3600000);
+                                     2000000000);
         }
         world.Peer().m_Sent.clear();
     }

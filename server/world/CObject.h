@@ -48,7 +48,7 @@ public:
     uint8_t GetAlpha() const { return m_byAlpha; }
     uint8_t GetReportFlags() const { return m_byReportFlags; }
     SObjectListNode* GetPoolNode() { return &m_PoolNode; }
-    // The stored position and rotation, without interpolating (the streamer's view).
+    // The stored position, without interpolating (the streamer's view).
     const Vector& GetStoredPosition() const { return m_vPosition; }
 
     void SetWorld(int nWorld);

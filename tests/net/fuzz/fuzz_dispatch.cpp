@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the server's two ways in from the network: the
 // message dispatch (every registered handler, on a server over the recording
-// transport, with objects and pickups in its world) and the query handler. Nothing may crash, hang or read outside
-// the input; the sanitizers watch.
+// transport, with objects and pickups in its world) and the query handler.
+// Nothing may crash, hang or read outside the input; the sanitizers watch.
 //
 // Input: the first byte selects the way in.
 //   bit 7 set:   the rest is one datagram for the query handler.

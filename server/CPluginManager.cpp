@@ -237,6 +237,9 @@ void BuildPluginFuncs(PluginFuncs* pFuncs)
     FillServerFuncs(pFuncs);
     FillPlayerFuncs(pFuncs);
     FillWorldEffectFuncs(pFuncs);
+    FillElementFuncs(pFuncs);
+    FillPickupFuncs(pFuncs);
+    FillObjectFuncs(pFuncs);
 }
 
 CPluginManager::CPluginManager() : m_nPluginCount(0)

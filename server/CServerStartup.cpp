@@ -11,6 +11,8 @@
 #include "platform/Platform.h"
 #include "players/CPlayerPool.h"
 #include "players/CPlayerSyncWorld.h"
+#include "world/CObjectPool.h"
+#include "world/CPickupPool.h"
 #include "world/CStreamer.h"
 
 // The construction steps after the defaults, in start-up order. A failure
@@ -51,6 +53,9 @@ bool CServer::Initialise(int argc, const char* const* argv)
     m_uiLastPerfReport = GetTimeSource()->GetTickMs();
     // The streamer, with one second between the starts of its player and vehicle passes.
     m_pStreamer = new CStreamer(m_pPlayerPool, 1000, 1000);
+    // Each hands itself to the streamer as the source of its kind.
+    m_pPickupPool = new CPickupPool(m_pStreamer);
+    m_pObjectPool = new CObjectPool(m_pStreamer);
     SetPlayerSyncWorld(&m_SyncWorld);
     m_bEntityProcessing = true;
     return true;
@@ -66,6 +71,10 @@ CServer::~CServer()
         m_pPlayerPool->DeleteAll();
     delete m_pPlayerPool;
     m_pPlayerPool = nullptr;
+    delete m_pObjectPool;
+    m_pObjectPool = nullptr;
+    delete m_pPickupPool;
+    m_pPickupPool = nullptr;
     delete m_pStreamer;
     m_pStreamer = nullptr;
     delete m_pNetwork;

@@ -8,6 +8,8 @@
 #include "net/CNetwork.h"
 #include "net/CQueryHandler.h"
 #include "players/CPlayerPool.h"
+#include "world/CObjectPool.h"
+#include "world/CPickupPool.h"
 #include "world/CStreamer.h"
 
 namespace
@@ -53,6 +55,9 @@ void CServer::Tick()
         return;
     // Players: pending kicks, relays, far lists, away checks.
     MeasureStage(*this, PERF_PLAYERS, [this] { m_pPlayerPool->ProcessAll(); });
+    // Collected pickups that show again, then moving objects' grid cells.
+    MeasureStage(*this, PERF_PICKUPS, [this] { m_pPickupPool->ProcessAll(m_uiNow); });
+    MeasureStage(*this, PERF_OBJECTS, [this] { m_pObjectPool->ProcessAll(m_uiNow); });
     // The streamer: one player and one vehicle per tick; it times its own two passes.
     m_pStreamer->Process(m_uiNow);
     // The in-game clock and its periodic re-broadcast.

@@ -17,6 +17,12 @@ void FillServerFuncs(PluginFuncs* pFuncs);
 void FillPlayerFuncs(PluginFuncs* pFuncs);
 // Slots 78 and 79: explosions and sounds around a point.
 void FillWorldEffectFuncs(PluginFuncs* pFuncs);
+// Slots 97..110: text elements and named elements.
+void FillElementFuncs(PluginFuncs* pFuncs);
+// Slots 293..308: pickups.
+void FillPickupFuncs(PluginFuncs* pFuncs);
+// Slots 309..330: map objects.
+void FillObjectFuncs(PluginFuncs* pFuncs);
 
 // Expands a plugin's format with the C rules into the table's shared
 // 4096-byte buffer (longer output is cut) and returns that buffer. The text

@@ -68,25 +68,6 @@ static void FillWorldStubs(PluginFuncs* pFuncs)
     STUB(RemoveRadioStation, 0);
 }
 
-// Text and named elements (97..110).
-static void FillElementStubs(PluginFuncs* pFuncs)
-{
-    STUB(CreateTextElement, -1);
-    STUB(DestroyTextElement, 0);
-    STUB(ShowTextElement, 0);
-    STUB(HideTextElement, 0);
-    STUB(SetTextElementValues12, 0);
-    STUB(SetTextElementValues34, 0);
-    STUB(SetTextElementScale, 0);
-    STUB(SetTextElementFlag, 0);
-    STUB(CreateNamedElement, -1);
-    STUB(DestroyNamedElement, 0);
-    STUB(ShowNamedElement, 0);
-    STUB(HideNamedElement, 0);
-    STUB(SetNamedElementValues12, 0);
-    STUB(SetNamedElementValue3, 0);
-}
-
 // Players (115, 120..219, 331..337). KickPlayer and BanPlayer answer 1 even
 // for an id that names nobody.
 static void FillPlayerStubs(PluginFuncs* pFuncs)
@@ -279,61 +260,10 @@ static void FillVehicleStubs(PluginFuncs* pFuncs)
     STUB(ResetInstHandling, 0);
 }
 
-// Pickups (293..308).
-static void FillPickupStubs(PluginFuncs* pFuncs)
-{
-    STUB(CreatePickup, -1);
-    STUB(DeletePickup, 0);
-    STUB(IsPickupStreamedForPlayer, 0);
-    STUB(SetPickupWorld, 0);
-    STUB(GetPickupWorld, -1);
-    STUB(GetPickupAlpha, 0);
-    STUB(SetPickupAlpha, 0);
-    STUB(IsPickupAutomatic, 0);
-    STUB(SetPickupIsAutomatic, 0);
-    STUB(SetPickupAutoTimer, 0);
-    STUB(GetPickupAutoTimer, -1);
-    STUB(RefreshPickup, 0);
-    STUB(GetPickupPosition, 0);
-    STUB(SetPickupPosition, 0);
-    STUB(GetPickupModel, 0);
-    STUB(GetPickupQuantity, 0);
-}
-
-// Map objects (309..330).
-static void FillObjectStubs(PluginFuncs* pFuncs)
-{
-    STUB(CreateObject, -1);
-    STUB(DeleteObject, 0);
-    STUB(IsObjectStreamedForPlayer, 0);
-    STUB(GetObjectModel, 0);
-    STUB(SetObjectWorld, 0);
-    STUB(GetObjectWorld, -1);
-    STUB(SetObjectAlpha, 0);
-    STUB(GetObjectAlpha, 0);
-    STUB(MoveObjectTo, 0);
-    STUB(MoveObjectBy, 0);
-    STUB(SetObjectPosition, 0);
-    STUB(GetObjectPosition, 0);
-    STUB(RotateObjectTo, 0);
-    STUB(RotateObjectToEuler, 0);
-    STUB(RotateObjectBy, 0);
-    STUB(RotateObjectByEuler, 0);
-    STUB(GetObjectRotation, 0);
-    STUB(GetObjectRotationEuler, 0);
-    STUB(SetObjectShotReport, 0);
-    STUB(IsObjectShotReportEnabled, 0);
-    STUB(SetObjectTouchedReport, 0);
-    STUB(IsObjectTouchedReportEnabled, 0);
-}
-
 void FillStubFuncs(PluginFuncs* pFuncs)
 {
     FillMessageStubs(pFuncs);
     FillWorldStubs(pFuncs);
-    FillElementStubs(pFuncs);
     FillPlayerStubs(pFuncs);
     FillVehicleStubs(pFuncs);
-    FillPickupStubs(pFuncs);
-    FillObjectStubs(pFuncs);
 }

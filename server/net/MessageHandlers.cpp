@@ -6,6 +6,7 @@
 #include "players/CPlayerChat.h"
 #include "players/CPlayerSync.h"
 #include "players/PlayerHandlers.h"
+#include "world/CWorldHandlers.h"
 
 namespace
 {
@@ -48,16 +49,17 @@ const SHandlerRow g_aHandlerRows[] = {
     {ID_WEAPON_LOST, &CPlayerSync::HandleWeaponLost},
     {ID_CLIENT_VALUE, &CPlayerSync::HandleClientValue},
     {ID_CLIENT_TEXT, &CPlayerHandlers::HandleClientText},
-    // Unoccupied sync, vehicle entry, pickups, vehicle reports, objects, key
-    // binds and store requests: guarded and dropped until their owners land.
+    // Unoccupied sync, vehicle entry, vehicle reports, key binds and store
+    // requests: guarded and dropped until their owners land; between them the
+    // pickup claim and the object reports.
     {151, &HandleGuardedUnused},
     {171, &HandleGuardedUnused},
-    {178, &HandleGuardedUnused},
+    {ID_PICKUP_CLAIM, &CWorldHandlers::HandlePickupClaim},
     {179, &HandleGuardedUnused},
     {180, &HandleGuardedUnused},
     {181, &HandleGuardedUnused},
-    {182, &HandleGuardedUnused},
-    {183, &HandleGuardedUnused},
+    {ID_OBJECT_SHOT, &CWorldHandlers::HandleObjectShot},
+    {ID_OBJECT_TOUCHED, &CWorldHandlers::HandleObjectTouched},
     {184, &HandleGuardedUnused},
     {185, &HandleGuardedUnused},
 };

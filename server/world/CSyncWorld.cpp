@@ -1,6 +1,7 @@
 #include "world/CSyncWorld.h"
 
 #include "CServer.h"
+#include "world/CObjectPool.h"
 
 // ---- Vehicles: answered by the vehicle pool --------------------------------
 // Until the vehicle pool exists no vehicle can be found, so the sync never
@@ -55,9 +56,16 @@ void CSyncWorld::ApplyExplosion(CVehicle* /*pVehicle*/, int /*nType*/, const Vec
 }
 
 // ---- Objects: answered by the object pool ----------------------------------
-// Until the object pool exists nobody stands on an object.
+// Where the object is at this moment, moves and turns interpolated, so that a
+// player standing on a moving platform is placed on it where it is now.
 
-bool CSyncWorld::GetObjectPlacement(int /*nObjectId*/, Vector& /*vPosition*/, Quaternion& /*qRotation*/)
+bool CSyncWorld::GetObjectPlacement(int nObjectId, Vector& vPosition, Quaternion& qRotation)
 {
-    return false;
+    CObject* pObject =
+        g_pServer && g_pServer->m_pObjectPool ? g_pServer->m_pObjectPool->Get(nObjectId) : nullptr;
+    if (!pObject)
+        return false;
+    vPosition = pObject->GetPosition();
+    qRotation = pObject->GetRotation();
+    return true;
 }

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "players/CPlayerPool.h"
+#include "world/CObjectPool.h"
+#include "world/CPickupPool.h"
 #include "server/support/plugin_TestHost.h"
 
 namespace
@@ -87,10 +89,11 @@ TEST_F(PluginDispatch, InitialiseStopsAtTheFirstRefusal)
 // still asked.
 TEST_F(PluginDispatch, PermissionEventsCombineAnswersAndCallEveryPlugin)
 {
+    CPickupPool pickups(nullptr);
+    CPickup* pPickup = pickups.Get(pickups.Create(1240, 0, 1, Vector(), 255, false));
     CPlayer* pPlayer = AddPlayer(4);
     ASSERT_NE(pPlayer, nullptr);
     CVehicle vehicle(12);
-    CPickup pickup(30);
     struct SRequest
     {
         int nSlot;
@@ -99,7 +102,7 @@ TEST_F(PluginDispatch, PermissionEventsCombineAnswersAndCallEveryPlugin)
     const SRequest aRequests[] = {
         {8, [&] { return Manager().OnPlayerRequestSpawn(pPlayer); }},
         {12, [&] { return Manager().OnPlayerRequestEnterVehicle(pPlayer, &vehicle, 1); }},
-        {15, [&] { return Manager().OnPickupPickAttempt(&pickup, pPlayer); }},
+        {15, [&] { return Manager().OnPickupPickAttempt(pPickup, pPlayer); }},
         {23, [&] { return Manager().OnPlayerMessage(pPlayer, "hello"); }},
         {24, [&] { return Manager().OnPlayerCommand(pPlayer, "cmd"); }},
         {25, [&] { return Manager().OnPlayerPrivateMessage(pPlayer, 9, "psst"); }},
@@ -118,7 +121,7 @@ TEST_F(PluginDispatch, PermissionEventsCombineAnswersAndCallEveryPlugin)
     }
     EXPECT_EQ(pPlayer->GetLockCount(), 0u);
     EXPECT_EQ(vehicle.GetLockCount(), 0u);
-    EXPECT_EQ(pickup.GetLockCount(), 0u);
+    EXPECT_EQ(pPickup->GetLockCount(), 0u);
 }
 
 TEST_F(PluginDispatch, WithoutHandlersRequestsGoAhead)
@@ -135,11 +138,20 @@ TEST_F(PluginDispatch, WithoutHandlersRequestsGoAhead)
 
 TEST_F(PluginDispatch, PluginsSeeIdsNotObjects)
 {
+    // Full pools, so that the last slots are in use.
+    CObjectPool objects(nullptr);
+    CPickupPool pickups(nullptr);
+    while (objects.Create(1, 0, Vector(), 255) >= 0)
+    {
+    }
+    while (pickups.Create(1, 0, 1, Vector(), 255, false) >= 0)
+    {
+    }
+    CObject* pObject = objects.Get(2999);
+    CPickup* pPickup = pickups.Get(1999);
     CPlayer* pPlayer = AddPlayer(7);
     CPlayer* pOther = AddPlayer(42);
     CVehicle vehicle(999);
-    CObject object(2999);
-    CPickup pickup(1999);
     const char* aszNames[2] = {"Streaming", "Other"};
     uint64_t aullTotals[2] = {1234, 5};
     m_Host.Recorder(1)->log = nullptr;
@@ -150,9 +162,9 @@ TEST_F(PluginDispatch, PluginsSeeIdsNotObjects)
     Manager().OnPlayerSpectate(pPlayer, nullptr);
     Manager().OnPlayerSpectate(pPlayer, pOther);
     Manager().OnPlayerExitVehicle(pPlayer, &vehicle);
-    Manager().OnObjectShot(&object, pOther, 31);
-    Manager().OnObjectTouched(&object, pPlayer);
-    Manager().OnPickupPicked(&pickup, pOther);
+    Manager().OnObjectShot(pObject, pOther, 31);
+    Manager().OnObjectTouched(pObject, pPlayer);
+    Manager().OnPickupPicked(pPickup, pOther);
     Manager().OnPlayerAwayChange(pPlayer, true);
     Manager().OnPlayerSyncFlag1Change(pPlayer, false);
     Manager().OnEntityPoolChange(2, 55, true);
@@ -239,7 +251,8 @@ TEST_F(PluginDispatch, EntityAlreadyBeingRemovedIsAnnouncedToEveryPlugin)
 TEST_F(PluginDispatch, EitherOfTwoLockedEntitiesEndsTheWalk)
 {
     int nVehicles = 0;
-    int nPickups = 0;
+    CPickupPool pickups(nullptr);
+    const int nPickup = pickups.Create(1240, 0, 1, Vector(), 255, false);
     CPlayer* pPlayer = AddPlayer(2);
     CCountedVehicle vehicle(8, &nVehicles);
     KickOn(1, 13, 2);
@@ -249,13 +262,13 @@ TEST_F(PluginDispatch, EitherOfTwoLockedEntitiesEndsTheWalk)
     EXPECT_EQ(vehicle.GetLockCount(), 0u);
 
     CPlayer* pOther = AddPlayer(6);
-    CCountedPickup* pPickup = new CCountedPickup(77, &nPickups);
+    CPickup* pPickup = pickups.Get(nPickup);
     m_Host.Recorder(2)->answers[15] = 0;
     DeleteOn(0, 15, pPickup);
     // The refusal of plugin 2 is never heard: the walk ended at plugin 0.
     EXPECT_EQ(Manager().OnPickupPickAttempt(pPickup, pOther), 1);
-    EXPECT_EQ(m_Host.Events(), (Events{"p0 OnPickupPickAttempt 77 6"}));
-    EXPECT_EQ(nPickups, 1);
+    EXPECT_EQ(Only("OnPickupPickAttempt"), (Events{"p0 OnPickupPickAttempt 0 6"}));
+    EXPECT_EQ(pickups.Get(nPickup), nullptr);
     EXPECT_EQ(pOther->GetLockCount(), 0u);
 }
 
@@ -263,9 +276,10 @@ TEST_F(PluginDispatch, EitherOfTwoLockedEntitiesEndsTheWalk)
 // neither ends the walk nor destroys it before the walk is over.
 TEST_F(PluginDispatch, SecondEntityHeldForTheWalkDiesAfterIt)
 {
-    int nObjects = 0;
+    CObjectPool objects(nullptr);
+    CObject* pShot = objects.Get(objects.Create(1, 0, Vector(), 255));
+    const int nTouched = objects.Create(2, 0, Vector(), 255);
     CPlayer* pPlayer = AddPlayer(9);
-    CCountedObject object(100, &nObjects);
     KickOn(0, 21, 9);
     bool bAliveAtLastCall = false;
     m_Host.SetHook(2,
@@ -274,7 +288,7 @@ TEST_F(PluginDispatch, SecondEntityHeldForTheWalkDiesAfterIt)
                        if (nSlot == 21)
                            bAliveAtLastCall = m_Pool.Get(9) != nullptr;
                    });
-    Manager().OnObjectShot(&object, pPlayer, 24);
+    Manager().OnObjectShot(pShot, pPlayer, 24);
     EXPECT_EQ(Only("OnObjectShot").size(), 3u);
     EXPECT_TRUE(bAliveAtLastCall);
     EXPECT_EQ(m_Pool.Get(9), nullptr);
@@ -282,11 +296,11 @@ TEST_F(PluginDispatch, SecondEntityHeldForTheWalkDiesAfterIt)
     // Deleting the object does end it.
     m_Host.ClearLog();
     CPlayer* pToucher = AddPlayer(1);
-    CCountedObject* pObject = new CCountedObject(101, &nObjects);
+    CObject* pObject = objects.Get(nTouched);
     DeleteOn(1, 22, pObject);
     Manager().OnObjectTouched(pObject, pToucher);
-    EXPECT_EQ(m_Host.Log().count, 2);
-    EXPECT_EQ(nObjects, 1);
+    EXPECT_EQ(Only("OnObjectTouched").size(), 2u);
+    EXPECT_EQ(objects.Get(nTouched), nullptr);
     EXPECT_EQ(pToucher->GetLockCount(), 0u);
 }
 

@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the server's two ways in from the network: the
 // message dispatch (every registered handler, on a server over the recording
-// transport) and the query handler. Nothing may crash, hang or read outside
-// the input; the sanitizers watch.
+// transport, with objects and pickups in its world) and the query handler.
+// Nothing may crash, hang or read outside the input; the sanitizers watch.
 //
 // Input: the first byte selects the way in.
 //   bit 7 set:   the rest is one datagram for the query handler.
@@ -66,6 +66,27 @@ std::vector<uint8_t> JoinRequest(int nSlot)
     return std::vector<uint8_t>(pData, pData + BITS_TO_BYTES(stream.GetNumberOfBitsUsed()));
 }
 
+// Objects and pickups around the origin and the spawn point, some moving or
+// turning, some timed, of every kind of built-in effect, so that claims and
+// shot and touch reports meet live entities. Pickup keys start at
+// slot | 1 << 11.
+void PopulateWorld(const CServer& server)
+{
+    static const int s_anModels[] = {259, 270, 285, 337, 366, 368, 1240};
+    const Vector avCentres[2] = {Vector(0.0f, 0.0f, 0.0f), server.m_vSpawnPlayerPosition};
+    for (int i = 0; i < 64; ++i)
+    {
+        const Vector& vCentre = avCentres[i % 2];
+        const float fX = vCentre.x + static_cast<float>(i % 8) - 4.0f;
+        const float fY = vCentre.y + static_cast<float>(i / 8) - 4.0f;
+        const int nObject = g_pFuncs->CreateObject(1000 + i, 0, fX, fY, vCentre.z, 255);
+        g_pFuncs->MoveObjectBy(nObject, 0.0f, 0.0f, 1.0f, 700 * (i % 3));
+        g_pFuncs->RotateObjectByEuler(nObject, 0.0f, 0.0f, 1.0f, 900 * (i % 2));
+        const int nPickup = g_pFuncs->CreatePickup(s_anModels[i % 7], 0, 10, fX, fY, vCentre.z, 255, 1);
+        g_pFuncs->SetPickupAutoTimer(nPickup, 300 * (i % 2));
+    }
+}
+
 // The run's working folder, removed when the run ends.
 std::filesystem::path g_Folder;
 
@@ -105,6 +126,7 @@ SFuzzServer& Server()
     if (!s_pServer->pServer->Initialise(4, apszArgs))
         abort();
     g_pServer = s_pServer->pServer;
+    PopulateWorld(*s_pServer->pServer);
     // An empty administrator password lets inputs reach the kick and ban paths.
     s_pServer->pServer->SetAdminPassword("");
     for (int nSlot = 0; nSlot < 8; ++nSlot)

@@ -70,23 +70,3 @@ public:
 private:
     int* m_pnDestroyed;
 };
-
-class CCountedObject : public CObject
-{
-public:
-    CCountedObject(uint16_t wId, int* pnDestroyed) : CObject(wId), m_pnDestroyed(pnDestroyed) {}
-    ~CCountedObject() override { ++*m_pnDestroyed; }
-
-private:
-    int* m_pnDestroyed;
-};
-
-class CCountedPickup : public CPickup
-{
-public:
-    CCountedPickup(uint16_t wId, int* pnDestroyed) : CPickup(wId), m_pnDestroyed(pnDestroyed) {}
-    ~CCountedPickup() override { ++*m_pnDestroyed; }
-
-private:
-    int* m_pnDestroyed;
-};

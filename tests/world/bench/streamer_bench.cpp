@@ -3,7 +3,8 @@
 // 1000 vehicles, 2000 pickups and 3000 objects. Process handles one player
 // and one vehicle per call, so its cost should stay flat as players grow;
 // StreamPlayer is the cost of one player's pass; ProcessSecond the total of
-// one second of 5 ms ticks.
+// one second of 5 ms ticks. The object and world cases run the real pickup
+// and object pools with every object moving.
 
 #include <cstdlib>
 
@@ -11,6 +12,8 @@
 
 #include "players/CPlayer.h"
 #include "players/CPlayerPool.h"
+#include "world/CObjectPool.h"
+#include "world/CPickupPool.h"
 #include "world/support/CWorldFixture.h"
 
 namespace
@@ -27,14 +30,15 @@ float Spread(uint32_t& uiSeed, float fMin, float fMax)
 
 // Players stand in clusters of five around town centres, as they gather in a
 // real game; entities cover the whole map.
-void Populate(CWorldFixture& world, int nPlayers)
+// bFakeEntities false leaves the pickup and object grids to real pools.
+void Populate(CWorldFixture& world, int nPlayers, bool bFakeEntities = true)
 {
     uint32_t uiSeed = 12345;
     for (int nId = 1; nId <= 1000; ++nId)
         world.Vehicles().Place(nId, Vector(Spread(uiSeed, -2300, 1500), Spread(uiSeed, -1900, 1900), 10), 1);
-    for (int nId = 0; nId < 2000; ++nId)
+    for (int nId = 0; nId < 2000 && bFakeEntities; ++nId)
         world.Pickups().Place(nId, Vector(Spread(uiSeed, -2300, 1500), Spread(uiSeed, -1900, 1900), 10), 1);
-    for (int nId = 0; nId < 3000; ++nId)
+    for (int nId = 0; nId < 3000 && bFakeEntities; ++nId)
         world.Objects().Place(nId, Vector(Spread(uiSeed, -2300, 1500), Spread(uiSeed, -1900, 1900), 10), 1);
     for (int nSlot = 0; nSlot < nPlayers; ++nSlot)
     {
@@ -135,10 +139,91 @@ void BM_ProcessSecond(benchmark::State& state)
     }
 }
 
+// The real pickup and object pools over the same map: 2000 pickups and all
+// 3000 objects moving, each up to 200 units over about 23 days, so that no
+// move ends however many ticks a case runs.
+struct SWorldPools
+{
+    explicit SWorldPools(CWorldFixture& world, int nPlayers)
+        : objects(&world.Streamer()), pickups(&world.Streamer())
+    {
+        Populate(world, nPlayers, false);
+        uint32_t uiSeed = 4242;
+        for (int i = 0; i < 2000; ++i)
+            pickups.Create(1240, 1, 1, Vector(Spread(uiSeed, -2300, 1500), Spread(uiSeed, -1900, 1900), 10),
+                           255, false);
+        for (int i = 0; i < 3000; ++i)
+        {
+            const int nId = objects.Create(
+                1337, 1, Vector(Spread(uiSeed, -2300, 1500), Spread(uiSeed, -1900, 1900), 10), 255);
+            objects.Get(nId)->MoveBy(Vector(Spread(uiSeed, -200, 200), Spread(uiSeed, -200, 200), 0),
+                                     2000000000);
+        }
+        world.Peer().m_Sent.clear();
+    }
+    CObjectPool objects;
+    CPickupPool pickups;
+};
+
+// The object stage of one 5 ms tick: a moving object refreshes its grid cell
+// every 300 ms, so most ticks touch few objects.
+void BM_ObjectStageTick(benchmark::State& state)
+{
+    CWorldFixture world;
+    SWorldPools pools(world, static_cast<int>(state.range(0)));
+    uint32_t uiNow = world.Server().m_uiNow;
+    for (auto _ : state)
+    {
+        uiNow += 5;
+        world.Server().m_uiNow = uiNow;
+        pools.objects.ProcessAll(uiNow);
+    }
+}
+
+// The object stage's busiest tick: more than 300 ms per call, so all 3000
+// moving objects are interpolated and move in the grid every time.
+void BM_ObjectStageBusyTick(benchmark::State& state)
+{
+    CWorldFixture world;
+    SWorldPools pools(world, static_cast<int>(state.range(0)));
+    uint32_t uiNow = world.Server().m_uiNow;
+    for (auto _ : state)
+    {
+        uiNow += 301;
+        world.Server().m_uiNow = uiNow;
+        pools.objects.ProcessAll(uiNow);
+    }
+}
+
+// The busiest world tick: pickups, objects (all refreshing) and the streamer
+// streaming one player among the moving objects.
+void BM_WorldBusyTick(benchmark::State& state)
+{
+    const int nPlayers = static_cast<int>(state.range(0));
+    CWorldFixture world;
+    SWorldPools pools(world, nPlayers);
+    uint32_t uiNow = world.Server().m_uiNow;
+    uint32_t uiSeed = 11;
+    for (auto _ : state)
+    {
+        Drift(world, nPlayers, uiSeed);
+        uiNow += 1000;
+        world.Server().m_uiNow = uiNow;
+        pools.pickups.ProcessAll(uiNow);
+        pools.objects.ProcessAll(uiNow);
+        world.Streamer().Process(uiNow);
+        if (world.Peer().m_Sent.size() > 100000)
+            world.Peer().m_Sent.clear();
+    }
+}
+
 BENCHMARK(BM_ProcessTick)->Arg(10)->Arg(25)->Arg(50)->Arg(100);
 BENCHMARK(BM_ProcessBusyTick)->Arg(10)->Arg(25)->Arg(50)->Arg(100);
 BENCHMARK(BM_StreamPlayer)->Arg(10)->Arg(25)->Arg(50)->Arg(100);
 BENCHMARK(BM_ProcessSecond)->Arg(10)->Arg(25)->Arg(50)->Arg(100)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ObjectStageTick)->Arg(10)->Arg(50)->Arg(100);
+BENCHMARK(BM_ObjectStageBusyTick)->Arg(10)->Arg(50)->Arg(100)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_WorldBusyTick)->Arg(10)->Arg(50)->Arg(100)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

@@ -2,7 +2,9 @@
 
 #include "net/CNetwork.h"
 #include "net/CSessionHandlers.h"
+#include "net/CStoreHandlers.h"
 #include "net/Guards.h"
+#include "players/CKeyBinds.h"
 #include "players/CPlayerChat.h"
 #include "players/CPlayerSync.h"
 #include "players/PlayerHandlers.h"
@@ -48,8 +50,8 @@ const SHandlerRow g_aHandlerRows[] = {
     {ID_WEAPON_LOST, &CPlayerSync::HandleWeaponLost},
     {ID_CLIENT_VALUE, &CPlayerSync::HandleClientValue},
     {ID_CLIENT_TEXT, &CPlayerHandlers::HandleClientText},
-    // Unoccupied sync, vehicle entry, pickups, vehicle reports, objects, key
-    // binds and store requests: guarded and dropped until their owners land.
+    // Unoccupied sync, vehicle entry, pickups, vehicle reports and objects:
+    // guarded and dropped until their owners land.
     {151, &HandleGuardedUnused},
     {171, &HandleGuardedUnused},
     {178, &HandleGuardedUnused},
@@ -58,8 +60,9 @@ const SHandlerRow g_aHandlerRows[] = {
     {181, &HandleGuardedUnused},
     {182, &HandleGuardedUnused},
     {183, &HandleGuardedUnused},
-    {184, &HandleGuardedUnused},
-    {185, &HandleGuardedUnused},
+    {ID_KEY_BIND, &CKeyBinds::HandleKeyEvent},
+    {ID_STORE_FILE_REQUEST, &CStoreHandlers::OnFileRequest},
+    {ID_STORE_PUSH_COMPLETE, &CStoreHandlers::OnPushComplete},
 };
 } // namespace
 

@@ -2,7 +2,7 @@
 
 // Data only. Operators replace rows from weapondata.txt at start-up (see the
 // README); the rows left 0 here have no known values.
-// clang-format off: one row per line.
+// clang-format off
 const double g_aadWeaponDataDefaults[WEAPON_DATA_WEAPONS][WEAPON_DATA_FIELDS] = {
     // 0
     {0, 2.4, 250, 100, 1000, 8, -1, 0.6, -1, -1, 0.1, 0.65, 0.3, 7, 0, 99, 6, 0, 99, 12, 99, -1, -1, 1056768, 0},

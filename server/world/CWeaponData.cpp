@@ -77,17 +77,15 @@ bool CWeaponData::LoadDefaults(const char* szPath)
     while (bSound && fgets(szLine, sizeof(szLine), pFile))
     {
         ++nLine;
-        const size_t nLength = strlen(szLine);
-        if (nLength == sizeof(szLine) - 1 && szLine[nLength - 1] != '\n' && !feof(pFile))
-            bSound = false;
-        else if (IsBlankOrComment(szLine))
+        // A line longer than the buffer is malformed, whatever it holds.
+        const bool bWhole = strchr(szLine, '\n') != nullptr || feof(pFile);
+        if (bWhole && IsBlankOrComment(szLine))
             continue;
         std::vector<double> row(WEAPON_DATA_FIELDS);
         int nWeapon = 0;
-        if (bSound && ParseRow(szLine, nWeapon, row.data()))
+        bSound = bWhole && ParseRow(szLine, nWeapon, row.data());
+        if (bSound)
             rows.emplace_back(nWeapon, std::move(row));
-        else
-            bSound = false;
     }
     fclose(pFile);
     if (!bSound)

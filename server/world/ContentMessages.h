@@ -44,7 +44,8 @@ struct SWeaponDataEntry
 // Action 0 hides the entries, 1 shows them again; nCount 1..10 keys.
 void SendHiddenMapObjects(int nSlot, uint8_t byAction, const uint64_t* pullKeys, int nCount);
 
-// The bind list (nCount entries, possibly 0 is never sent) and the reset byte 255.
+// The bind list of nCount entries (callers never send an empty one) and the
+// reset byte 255, which goes to every connection.
 void SendKeyBindList(int nSlot, const SKeyBindEntry* pEntries, int nCount);
 void SendKeyBindReset();
 

@@ -240,6 +240,7 @@ void BuildPluginFuncs(PluginFuncs* pFuncs)
     FillElementFuncs(pFuncs);
     FillPickupFuncs(pFuncs);
     FillObjectFuncs(pFuncs);
+    FillContentFuncs(pFuncs);
 }
 
 CPluginManager::CPluginManager() : m_nPluginCount(0)

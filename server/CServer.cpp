@@ -32,6 +32,7 @@ void CServer::SetDefaults()
     m_pObjectPool = nullptr;
     m_pPickupPool = nullptr;
     m_pMarkerPool = nullptr;
+    m_pStoreFileList = nullptr;
 
     memset(m_abyConnectionState, 0, sizeof(m_abyConnectionState));
     memset(m_auiJoinDeadline, 0, sizeof(m_auiJoinDeadline));

@@ -5,7 +5,11 @@
 #include "ServerRecords.h"
 #include "TextUtil.h"
 #include "math/Vector.h"
+#include "players/CKeyBinds.h"
+#include "world/CCustomWeapons.h"
+#include "world/CRadioStations.h"
 #include "world/CSyncWorld.h"
+#include "world/CWeaponData.h"
 
 class CNetwork;
 class INetPeer;
@@ -140,6 +144,13 @@ public:
     CObjectPool* m_pObjectPool;
     CPickupPool* m_pPickupPool;
     CMarkerPool* m_pMarkerPool;
+    // The files of "./store" offered to joining players; built by Initialise.
+    CServerFileList* m_pStoreFileList;
+    // World content tables, for the server's whole life.
+    CKeyBinds m_KeyBinds;
+    CCustomWeapons m_CustomWeapons;
+    CWeaponData m_WeaponData;
+    CRadioStations m_RadioStations;
     // The pools as the player sync sees them; installed while the pools exist.
     CSyncWorld m_SyncWorld;
 

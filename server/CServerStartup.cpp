@@ -7,10 +7,12 @@
 #include "net/CNetwork.h"
 #include "net/CQueryHandler.h"
 #include "net/INetPeer.h"
+#include "net/CNetFileList.h"
 #include "net/MessageHandlers.h"
 #include "platform/Platform.h"
 #include "players/CPlayerPool.h"
 #include "players/CPlayerSyncWorld.h"
+#include "world/CMarkerPool.h"
 #include "world/CObjectPool.h"
 #include "world/CPickupPool.h"
 #include "world/CStreamer.h"
@@ -25,6 +27,12 @@ bool CServer::Initialise(int argc, const char* const* argv)
             "Warning: running the server as root; pass -allow-server-runas-root to silence this warning.");
     ReadConfig("server.cfg");
     g_pPluginManager->LoadPlugins(m_szPlugins);
+    // No network yet: the binds are only cleared.
+    m_KeyBinds.Clear();
+    // The store's files, and the custom weapons their names declare.
+    m_pStoreFileList = new CServerFileList("./store");
+    m_CustomWeapons.Load(*m_pStoreFileList);
+    m_WeaponData.LoadDefaults("weapondata.txt");
 
     // Queries are answered as soon as the socket exists, before the first tick.
     GetQueryHandler()->Refresh(*this);
@@ -44,6 +52,7 @@ bool CServer::Initialise(int argc, const char* const* argv)
     RegisterMessageHandlers(m_pNetwork);
 
     m_pPlayerPool = new CPlayerPool();
+    m_pMarkerPool = new CMarkerPool();
 
     ConsoleWrite("** Started OR:VN 0.4 Server **\n");
     ConsoleWrite(" Port: %d\n Max players: %d\n\n", m_nPort, m_nMaxPlayers);
@@ -77,9 +86,13 @@ CServer::~CServer()
     m_pPickupPool = nullptr;
     delete m_pStreamer;
     m_pStreamer = nullptr;
+    delete m_pMarkerPool;
+    m_pMarkerPool = nullptr;
     delete m_pNetwork;
     m_pNetwork = nullptr;
     delete m_pPendingPeer;
+    delete m_pStoreFileList;
+    m_pStoreFileList = nullptr;
     if (g_pServer == this)
         g_pServer = nullptr;
 }

@@ -62,6 +62,8 @@ void CServer::Tick()
     m_pStreamer->Process(m_uiNow);
     // The in-game clock and its periodic re-broadcast.
     StepClock();
+    // Key binds written since the last tick, to everybody.
+    m_KeyBinds.BroadcastChanged();
     // Plugins' frame event, last of all.
     MeasureStage(*this, PERF_FRAME_EVENT, [this] { g_pPluginManager->OnServerFrame(m_fFrameTime); });
 }

@@ -23,6 +23,9 @@ void FillElementFuncs(PluginFuncs* pFuncs);
 void FillPickupFuncs(PluginFuncs* pFuncs);
 // Slots 309..330: map objects.
 void FillObjectFuncs(PluginFuncs* pFuncs);
+// Slots 80..96, 111 and 112: hidden map objects, weapon data, key binds,
+// markers and radio stations.
+void FillContentFuncs(PluginFuncs* pFuncs);
 
 // Expands a plugin's format with the C rules into the table's shared
 // 4096-byte buffer (longer output is cut) and returns that buffer. The text

@@ -41,31 +41,11 @@ static void FillMessageStubs(PluginFuncs* pFuncs)
     STUB(SendGameMessage, 0);
 }
 
-// World effects, hidden map objects, weapon data, key binds, markers (78..96)
-// and radio stations (111, 112).
+// World effects (78, 79).
 static void FillWorldStubs(PluginFuncs* pFuncs)
 {
     STUB(CreateExplosion, 0);
     STUB(PlaySound, 0);
-    STUB(HideMapObject, 0);
-    STUB(ShowMapObject, 0);
-    STUB(ShowAllMapObjects, 0);
-    STUB(SetWeaponDataValue, 0);
-    STUB(GetWeaponDataValue, 0);
-    STUB(ResetWeaponDataValue, 0);
-    STUB(IsWeaponDataValueModified, 0);
-    STUB(ResetWeaponData, 0);
-    STUB(ResetAllWeaponData, 0);
-    STUB(GetKeyBindUnusedSlot, -1);
-    STUB(GetKeyBindData, 0);
-    STUB(RegisterKeyBind, 0);
-    STUB(RemoveKeyBind, 0);
-    STUB(RemoveAllKeyBinds, 0);
-    STUB(CreateMarker, -1);
-    STUB(DestroyMarker, 0);
-    STUB(GetMarkerInfo, 0);
-    STUB(SetRadioStation, 0);
-    STUB(RemoveRadioStation, 0);
 }
 
 // Players (115, 120..219, 331..337). KickPlayer and BanPlayer answer 1 even

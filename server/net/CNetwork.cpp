@@ -22,6 +22,11 @@ static_assert(RAK_DISCONNECTION_NOTIFICATION == static_cast<int>(ID_DISCONNECTIO
 static_assert(RAK_CONNECTION_LOST == static_cast<int>(ID_CONNECTION_LOST), "event codes moved");
 static_assert(RAK_TIMESTAMP == static_cast<int>(ID_TIMESTAMP), "event codes moved");
 
+// Store transfers have their own ordering channel and read files in pieces
+// of at most 1 MiB.
+constexpr int STORE_CHANNEL = 1;
+constexpr int STORE_PIECE_SIZE = 1048576;
+
 // The time-stamp marker is followed by a 4-byte time before the identifier.
 constexpr int TIMESTAMP_HEADER = 5;
 // First bytes of a two-byte identifier: 133 + (id >> 8).
@@ -89,6 +94,26 @@ void CNetwork::ProcessIncoming()
         DispatchRaw(packet.nSlot, packet.pData, packet.nLength);
         m_pPeer->DeallocatePacket(packet);
     }
+    // Store transfers that the transport finished since the last tick.
+    int nSlot = -1;
+    while (m_pPeer->TakeFinishedFileList(nSlot))
+        DispatchInternal(nSlot, ID_STORE_PUSH_COMPLETE);
+}
+
+void CNetwork::DispatchInternal(int nSlot, int nId)
+{
+    int nIndex = nId - NET_FIRST_HANDLER_ID;
+    if (nIndex >= 0 && nIndex < NET_HANDLER_COUNT && m_apfnHandlers[nIndex])
+        m_apfnHandlers[nIndex](nSlot, nId, nullptr, 0);
+}
+
+bool CNetwork::SendFileList(int nSlot, uint16_t usSetId, const char* szRoot, const SNetFileEntry* pFiles,
+                            int nCount)
+{
+    if (!m_pPeer || nSlot < 0)
+        return false;
+    return m_pPeer->SendFileList(nSlot, usSetId, szRoot, pFiles, nCount, NET_HIGH_PRIORITY, STORE_CHANNEL,
+                                 STORE_PIECE_SIZE);
 }
 
 // The transport's connection events become the two internal identifiers;

@@ -8,6 +8,7 @@ class BitStream;
 }
 
 class INetPeer;
+struct SNetFileEntry;
 
 // Send priorities, reliabilities and the two internal identifiers, as the
 // transport numbers them.
@@ -74,6 +75,11 @@ public:
     // Identifiers below 256 take one byte, others two: 133 + (id >> 8), id & 0xFF.
     static void WriteMessageId(RakNet::BitStream& stream, int nId);
 
+    // Starts a store transfer to a player: high priority, channel 1, pieces
+    // of at most 1 MiB read from disk. False when one is still running.
+    bool SendFileList(int nSlot, uint16_t usSetId, const char* szRoot, const SNetFileEntry* pFiles,
+                      int nCount);
+
     // Finds the identifier and where its payload starts; false when the
     // message must be dropped.
     static bool ParseMessageId(const uint8_t* pData, int nLength, int& nId, int& nPayloadOffset);
@@ -99,6 +105,10 @@ public:
     bool IsServer() const { return m_bIsServer; }
 
 private:
+    // Calls an internal identifier's handler directly; the network's own
+    // copies of these identifiers are dropped by DispatchRaw.
+    void DispatchInternal(int nSlot, int nId);
+
     bool m_bIsServer;
     INetPeer* m_pPeer;
     MessageHandler m_apfnHandlers[NET_HANDLER_COUNT];

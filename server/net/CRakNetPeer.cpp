@@ -9,6 +9,7 @@
 #include "RakPeerInterface.h"
 
 #include "net/CQueryHandler.h"
+#include "net/CStoreFileTransfer.h"
 
 namespace
 {
@@ -82,11 +83,13 @@ RakNet::AddressOrGUID AddressOfSlot(RakNet::RakPeerInterface* pPeer, int nSlot)
 }
 } // namespace
 
-CRakNetPeer::CRakNetPeer() : m_pPeer(RakNet::RakPeerInterface::GetInstance()) {}
+CRakNetPeer::CRakNetPeer() : m_pPeer(RakNet::RakPeerInterface::GetInstance()), m_pFileTransfer(nullptr) {}
 
+// The peer's shutdown stops the transfer's read thread; the transfer goes last.
 CRakNetPeer::~CRakNetPeer()
 {
     RakNet::RakPeerInterface::DestroyInstance(m_pPeer);
+    delete m_pFileTransfer;
 }
 
 // A bind host too long for the socket description is refused rather than
@@ -102,7 +105,14 @@ bool CRakNetPeer::Startup(int nMaxConnections, int nPort, const char* szBindHost
     }
     // Installed before the socket exists, so no datagram slips past it.
     m_pPeer->SetIncomingDatagramEventHandler(OnIncomingDatagram);
-    return m_pPeer->Startup(static_cast<unsigned int>(nMaxConnections), &socket, 1) == RakNet::RAKNET_STARTED;
+    if (m_pPeer->Startup(static_cast<unsigned int>(nMaxConnections), &socket, 1) != RakNet::RAKNET_STARTED)
+        return false;
+    if (!m_pFileTransfer)
+    {
+        m_pFileTransfer = new CStoreFileTransfer();
+        m_pFileTransfer->Start(m_pPeer);
+    }
+    return true;
 }
 
 void CRakNetPeer::SetMaximumIncomingConnections(int nConnections)
@@ -142,6 +152,10 @@ bool CRakNetPeer::Receive(SNetPacket& packet)
             : m_pPeer->GetIndexFromSystemAddress(pPacket->systemAddress);
     packet.pHandle = pPacket;
     NoteConnectionEvent(*pPacket, packet.nSlot);
+    // A connection that ended no longer waits for its store transfer.
+    if (m_pFileTransfer && packet.nLength > 0 &&
+        (packet.pData[0] == ID_DISCONNECTION_NOTIFICATION || packet.pData[0] == ID_CONNECTION_LOST))
+        m_pFileTransfer->Forget(packet.nSlot);
     return true;
 }
 
@@ -209,6 +223,8 @@ void CRakNetPeer::CloseConnection(int nSlot, bool bNotify, int nChannel, int nPr
         return;
     m_pPeer->CloseConnection(target, bNotify, static_cast<unsigned char>(nChannel),
                              static_cast<PacketPriority>(nPriority));
+    if (m_pFileTransfer)
+        m_pFileTransfer->Forget(nSlot);
 }
 
 bool CRakNetPeer::GetAddress(int nSlot, uint32_t& uiAddress, uint16_t& usPort) const
@@ -248,4 +264,25 @@ void CRakNetPeer::Shutdown(int nBlockMs, int nChannel, int nPriority)
 {
     m_pPeer->Shutdown(static_cast<unsigned int>(nBlockMs < 0 ? 0 : nBlockMs),
                       static_cast<unsigned char>(nChannel), static_cast<PacketPriority>(nPriority));
+}
+
+bool CRakNetPeer::SendFileList(int nSlot, uint16_t usSetId, const char* szRoot, const SNetFileEntry* pFiles,
+                               int nCount, int nPriority, int nChannel, int nPieceSize)
+{
+    RakNet::AddressOrGUID target = AddressOfSlot(m_pPeer, nSlot);
+    if (!m_pFileTransfer || nPieceSize <= 0 || target.systemAddress == RakNet::UNASSIGNED_SYSTEM_ADDRESS)
+        return false;
+    return m_pFileTransfer->SendSet(nSlot, target.systemAddress, usSetId, szRoot, pFiles, nCount,
+                                    static_cast<PacketPriority>(nPriority), static_cast<char>(nChannel),
+                                    static_cast<unsigned int>(nPieceSize));
+}
+
+bool CRakNetPeer::TakeFinishedFileList(int& nSlot)
+{
+    return m_pFileTransfer && m_pFileTransfer->TakeFinished(nSlot);
+}
+
+int CRakNetPeer::CountFileLists() const
+{
+    return m_pFileTransfer ? m_pFileTransfer->CountRunning() : 0;
 }

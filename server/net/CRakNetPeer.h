@@ -8,6 +8,7 @@ namespace RakNet
 {
 class RakPeerInterface;
 }
+class CStoreFileTransfer;
 
 // The transport of a running server: one RakNet peer with one UDP socket.
 // Server-browser queries are answered on RakNet's receive thread, ahead of
@@ -43,6 +44,11 @@ public:
 
     void Shutdown(int nBlockMs, int nChannel, int nPriority) override;
 
+    bool SendFileList(int nSlot, uint16_t usSetId, const char* szRoot, const SNetFileEntry* pFiles,
+                      int nCount, int nPriority, int nChannel, int nPieceSize) override;
+    bool TakeFinishedFileList(int& nSlot) override;
+    int CountFileLists() const override;
+
     // The RakNet peer itself, for the plugins that attach to it (store transfer).
     RakNet::RakPeerInterface* GetRakPeer() const { return m_pPeer; }
 
@@ -62,4 +68,6 @@ private:
     // connection starts closing, while its messages still arrive; closing it
     // and leaving it out of a send to all others need the address until the end.
     RakNet::SystemAddress m_aSlotAddress[SLOT_COUNT];
+    // Store downloads: created by a successful Startup, released after the peer.
+    CStoreFileTransfer* m_pFileTransfer;
 };

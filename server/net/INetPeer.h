@@ -13,6 +13,14 @@ struct SNetPacket
     void* pHandle;
 };
 
+// One file of a store transfer: where it is read from, and its size when the
+// store was scanned. The transport reads it from disk piece by piece.
+struct SNetFileEntry
+{
+    const char* szPath;
+    uint32_t uiSize;
+};
+
 // The narrow seam between CNetwork and the transport. The real one wraps a
 // RakNet peer; the recording one in the tests captures every send and lets a
 // test inject messages, so handlers run without sockets.
@@ -49,4 +57,22 @@ public:
 
     // Notifies connected clients for nBlockMs, then stops.
     virtual void Shutdown(int nBlockMs, int nChannel, int nPriority) = 0;
+
+    // Store transfers. SendFileList starts sending nCount files to a
+    // connection as set usSetId, read in pieces of at most nPieceSize bytes;
+    // only paths under szRoot are read. False, with nothing started, when a
+    // transfer to the slot is still running or the slot has no connection.
+    // A transport without file transfer refuses every one.
+    virtual bool SendFileList(int /*nSlot*/, uint16_t /*usSetId*/, const char* /*szRoot*/,
+                              const SNetFileEntry* /*pFiles*/, int /*nCount*/, int /*nPriority*/,
+                              int /*nChannel*/, int /*nPieceSize*/)
+    {
+        return false;
+    }
+    // A slot whose transfer has been pushed completely, once per transfer;
+    // false when none is waiting. Safe to call from the main thread while the
+    // transport's threads finish transfers.
+    virtual bool TakeFinishedFileList(int& /*nSlot*/) { return false; }
+    // Transfers the transport still has running.
+    virtual int CountFileLists() const { return 0; }
 };

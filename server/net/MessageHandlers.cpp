@@ -2,7 +2,9 @@
 
 #include "net/CNetwork.h"
 #include "net/CSessionHandlers.h"
+#include "net/CStoreHandlers.h"
 #include "net/Guards.h"
+#include "players/CKeyBinds.h"
 #include "players/CPlayerChat.h"
 #include "players/CPlayerSync.h"
 #include "players/PlayerHandlers.h"
@@ -49,9 +51,8 @@ const SHandlerRow g_aHandlerRows[] = {
     {ID_WEAPON_LOST, &CPlayerSync::HandleWeaponLost},
     {ID_CLIENT_VALUE, &CPlayerSync::HandleClientValue},
     {ID_CLIENT_TEXT, &CPlayerHandlers::HandleClientText},
-    // Unoccupied sync, vehicle entry, vehicle reports, key binds and store
-    // requests: guarded and dropped until their owners land; between them the
-    // pickup claim and the object reports.
+    // Unoccupied sync, vehicle entry and vehicle reports: guarded and dropped
+    // until their owners land; between them the pickup claim.
     {151, &HandleGuardedUnused},
     {171, &HandleGuardedUnused},
     {ID_PICKUP_CLAIM, &CWorldHandlers::HandlePickupClaim},
@@ -60,8 +61,9 @@ const SHandlerRow g_aHandlerRows[] = {
     {181, &HandleGuardedUnused},
     {ID_OBJECT_SHOT, &CWorldHandlers::HandleObjectShot},
     {ID_OBJECT_TOUCHED, &CWorldHandlers::HandleObjectTouched},
-    {184, &HandleGuardedUnused},
-    {185, &HandleGuardedUnused},
+    {ID_KEY_BIND, &CKeyBinds::HandleKeyEvent},
+    {ID_STORE_FILE_REQUEST, &CStoreHandlers::OnFileRequest},
+    {ID_STORE_PUSH_COMPLETE, &CStoreHandlers::OnPushComplete},
 };
 } // namespace
 

@@ -4,6 +4,7 @@
 #include <type_traits>
 
 #include "math/Vector.h"
+#include "world/CHiddenMapObjects.h"
 #include "world/CStreamGrid.h"
 #include "world/CStreamKind.h"
 #include "world/CStreamNodePool.h"
@@ -68,6 +69,8 @@ public:
     CStreamGrid* GetVehicleGrid() { return &m_VehicleGrid; }
     CStreamGrid* GetPickupGrid() { return &m_PickupGrid; }
     CStreamGrid* GetObjectGrid() { return &m_ObjectGrid; }
+    // The hidden map objects live and die with the streamer; no other tie.
+    CHiddenMapObjects& GetHiddenMapObjects() { return m_HiddenMapObjects; }
 
     // Once per tick with the tick's millisecond clock: streams at most one
     // player and checks at most one vehicle.
@@ -219,6 +222,8 @@ private:
     uint32_t m_uiVehiclePassStarted = 0;
     int m_nNextPlayer = 0;
     int m_nNextVehicle = 1;
+    // Emptied when the streamer is destroyed.
+    CHiddenMapObjects m_HiddenMapObjects;
 };
 
 template <typename Fn> void CStreamer::ForEachObserverOfPlayer(CPlayer* pTarget, Fn&& fn)

@@ -2,9 +2,10 @@
 
 class CPlayer;
 
-// What the player code needs from world content whose owners are not written
-// yet. Each owner takes its functions out of WorldContentStubs.cpp and defines
-// them in its own module; the player code keeps calling these names.
+// What the player code needs from the world content modules. Each function is
+// defined by its owner (custom weapons, weapon data, markers, key binds, radio
+// stations, the streamer's hidden map objects); WorldContentStubs.cpp keeps
+// the placeholders of owners not written yet.
 
 // Custom weapon table: slot 0..9 of a registered weapon 100..249, 10 when
 // unregistered; its base weapon, -1 when unregistered.

@@ -147,6 +147,11 @@ public:
     // Milliseconds since the client was made (the clock of SReceived::timeMs).
     uint32_t NowMs() const;
 
+    // The RakNet peer (null while not connected) and the server's address,
+    // for plugins such as the store receiver.
+    RakNet::RakPeerInterface* GetPeer() const { return m_pPeer; }
+    const RakNet::SystemAddress& ServerAddress() const { return m_serverAddress; }
+
 private:
     bool StartPeer();
     void StopPeer(uint32_t uiBlockMs);

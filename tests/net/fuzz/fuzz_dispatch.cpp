@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <random>
+#include <set>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -116,6 +117,15 @@ SFuzzServer& Server()
     char szFolder[] = "/tmp/orvn-fuzz-XXXXXX";
     if (!mkdtemp(szFolder) || chdir(szFolder) != 0)
         abort();
+    // A store for the file requests (185) to find, with one custom weapon.
+    std::filesystem::create_directories("store/weapons");
+    if (FILE* pFile = fopen("store/weapons/w120_s1_l0_x.7z", "wb"))
+        fclose(pFile);
+    if (FILE* pFile = fopen("store/a.txt", "wb"))
+    {
+        fputs("a", pFile);
+        fclose(pFile);
+    }
     SetTimeSource(&s_pServer->time);
     g_pPluginManager = new CPluginManager();
     g_pFuncs = g_pPluginManager->GetFunctions();
@@ -180,6 +190,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
     int nSlot = pData[0] & 0x07;
     PrepareSlot(fuzz, nSlot, (pData[0] >> 3) & 0x03);
     fuzz.pServer->m_pNetwork->DispatchRaw(nSlot, body.data(), static_cast<int>(body.size()));
+    // Store transfers the input started are pushed by the next tick.
+    const std::set<int> running = fuzz.pPeer->m_runningFileLists;
+    for (int nRunning : running)
+        fuzz.pPeer->FinishFileList(nRunning);
     Tick(fuzz, 5);
     return 0;
 }

@@ -147,6 +147,49 @@ void CRecordingPeer::CloseConnection(int nSlot, bool bNotify, int nChannel, int 
     m_closed.push_back(SClosedConnection{nSlot, bNotify, nChannel, nPriority});
     if (m_bForgetAddressOnClose)
         m_addresses.erase(nSlot);
+    m_runningFileLists.erase(nSlot);
+}
+
+// Like the real transport: one running transfer per slot, and an empty set
+// is finished at once.
+bool CRecordingPeer::SendFileList(int nSlot, uint16_t usSetId, const char* szRoot,
+                                  const SNetFileEntry* pFiles, int nCount, int nPriority, int nChannel,
+                                  int nPieceSize)
+{
+    if (m_runningFileLists.count(nSlot) != 0)
+        return false;
+    SFileListSend send;
+    send.nSlot = nSlot;
+    send.usSetId = usSetId;
+    send.strRoot = szRoot ? szRoot : "";
+    for (int i = 0; i < nCount; ++i)
+    {
+        send.paths.emplace_back(pFiles[i].szPath);
+        send.sizes.push_back(pFiles[i].uiSize);
+    }
+    send.nPriority = nPriority;
+    send.nChannel = nChannel;
+    send.nPieceSize = nPieceSize;
+    m_fileLists.push_back(send);
+    m_runningFileLists.insert(nSlot);
+    if (nCount == 0)
+        FinishFileList(nSlot);
+    return true;
+}
+
+void CRecordingPeer::FinishFileList(int nSlot)
+{
+    if (m_runningFileLists.erase(nSlot) != 0)
+        m_finishedFileLists.push_back(nSlot);
+}
+
+bool CRecordingPeer::TakeFinishedFileList(int& nSlot)
+{
+    if (m_finishedFileLists.empty())
+        return false;
+    nSlot = m_finishedFileLists.front();
+    m_finishedFileLists.pop_front();
+    return true;
 }
 
 bool CRecordingPeer::GetAddress(int nSlot, uint32_t& uiAddress, uint16_t& usPort) const

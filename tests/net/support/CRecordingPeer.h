@@ -56,6 +56,19 @@ struct SSentMessage
     bool Reaches(int nTarget) const { return bBroadcast ? nSlot != nTarget : nSlot == nTarget; }
 };
 
+// One SendFileList call the peer accepted.
+struct SFileListSend
+{
+    int nSlot = -1;
+    uint16_t usSetId = 0;
+    std::string strRoot;
+    std::vector<std::string> paths;
+    std::vector<uint32_t> sizes;
+    int nPriority = 0;
+    int nChannel = 0;
+    int nPieceSize = 0;
+};
+
 // One CloseConnection call.
 struct SClosedConnection
 {
@@ -113,6 +126,13 @@ public:
         m_closed.clear();
     }
 
+    // ---- Store transfers: accepted sends, and their completion on demand. ----
+    const std::vector<SFileListSend>& FileLists() const { return m_fileLists; }
+    // The slot's transfer is pushed: the next tick's ProcessIncoming sees it.
+    void FinishFileList(int nSlot);
+    // Slots with a transfer that is neither finished nor ended.
+    std::set<int> m_runningFileLists;
+
     // ---- Settings the network made. ----
     int m_nStartupConnections = -1;
     int m_nStartupPort = -1;
@@ -141,6 +161,10 @@ public:
     void RemoveFromBanList(const char* szAddress) override { m_banList.erase(szAddress); }
     bool IsBanned(const char* szAddress) const override { return m_banList.count(szAddress) != 0; }
     void Shutdown(int nBlockMs, int nChannel, int nPriority) override;
+    bool SendFileList(int nSlot, uint16_t usSetId, const char* szRoot, const SNetFileEntry* pFiles,
+                      int nCount, int nPriority, int nChannel, int nPieceSize) override;
+    bool TakeFinishedFileList(int& nSlot) override;
+    int CountFileLists() const override { return static_cast<int>(m_runningFileLists.size()); }
 
 private:
     struct SQueued
@@ -160,6 +184,8 @@ private:
     std::vector<SClosedConnection> m_closed;
     std::map<int, SAddress> m_addresses;
     std::map<int, int> m_pings;
+    std::vector<SFileListSend> m_fileLists;
+    std::deque<int> m_finishedFileLists;
     SPeerShutdownRecord* m_pShutdownRecord;
 };
 

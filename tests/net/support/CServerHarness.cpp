@@ -52,11 +52,14 @@ std::vector<uint8_t> ValidJoinRequestBytes(const char* szName)
     return JoinRequestBytes(request);
 }
 
-CServerHarness::CServerHarness(const std::string& strConfig, const char* szProbeDir)
+CServerHarness::CServerHarness(const std::string& strConfig, const char* szProbeDir,
+                               const std::function<void(const CTempDir&)>& prepare)
     : m_pServer(nullptr), m_pPeer(nullptr), m_bStarted(false)
 {
     if (!strConfig.empty())
         m_Folder.Write("server.cfg", strConfig);
+    if (prepare)
+        prepare(m_Folder);
     m_pChdir = std::make_unique<CScopedChdir>(m_Folder.Path());
     SetTimeSource(&m_Time);
     EnsurePluginManager();

@@ -12,6 +12,7 @@
 //     EXPECT_THAT(harness.TakeOutput(), HasSubstr("..."));
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -40,7 +41,10 @@ public:
     // strConfig becomes server.cfg when not empty. With szProbeDir (the test
     // plugin folder) the net_probe test plugin is loaded into the process's
     // plugin manager, once per process: it stays for later harnesses.
-    explicit CServerHarness(const std::string& strConfig = "", const char* szProbeDir = nullptr);
+    // prepare, when given, fills the working folder before the server starts
+    // (a store, data files).
+    explicit CServerHarness(const std::string& strConfig = "", const char* szProbeDir = nullptr,
+                            const std::function<void(const CTempDir&)>& prepare = nullptr);
     ~CServerHarness();
     CServerHarness(const CServerHarness&) = delete;
     CServerHarness& operator=(const CServerHarness&) = delete;

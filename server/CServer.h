@@ -5,6 +5,7 @@
 #include "ServerRecords.h"
 #include "TextUtil.h"
 #include "math/Vector.h"
+#include "net/FloodLimits.h"
 #include "world/CSyncWorld.h"
 
 class CNetwork;
@@ -180,12 +181,18 @@ public:
     Vector m_vSpawnPlayerPosition;
     Vector m_vSpawnCameraPosition;
     Vector m_vSpawnCameraLookAt;
+    // From server.cfg; handed to the network and the query handler at start-up.
+    SFloodLimits m_FloodLimits;
 
 private:
     void SetDefaults();
     void StepClock();
     void SweepJoinDeadlines();
     void ReportPerformance();
+    // The flood limits into the network and the query handler, before the
+    // transport starts; the kicks of connections that went over theirs.
+    void ApplyFloodLimits();
+    void KickFloodingConnections();
     float MeasureFrameTime();
 
     // Previous high-resolution counter reading; 0 until the first tick.

@@ -28,6 +28,7 @@ bool CServer::Initialise(int argc, const char* const* argv)
     GetQueryHandler()->Refresh(*this);
     m_pNetwork = new CNetwork(m_pPendingPeer);
     m_pPendingPeer = nullptr;
+    ApplyFloodLimits();
     if (!m_pNetwork->Startup(m_nMaxPlayers, m_nMaxPlayersLimit, m_nPort, m_szPassword, m_szBindHost))
     {
         ConsolePrint("Unable to start server on host: %s port: %d. Port in use?", m_szBindHost, m_nPort);

@@ -5,6 +5,7 @@
 #include "CPluginManager.h"
 #include "CServer.h"
 #include "Console.h"
+#include "platform/CrashReport.h"
 #include "platform/Platform.h"
 
 namespace
@@ -48,6 +49,8 @@ int main(int argc, char** argv)
         ConsolePrint("Failed to open server_log.txt in append mode.");
     PrintBanner();
     PlatformSetConsoleControlHandler(OnConsoleControl);
+    // Before any plugin is loaded, so a fault in one is reported.
+    PlatformInstallCrashReport("crash_log.txt");
 
     CServer* pServer = new CServer();
     if (!pServer->Initialise(argc, argv))

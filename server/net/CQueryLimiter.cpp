@@ -27,8 +27,10 @@ void CQueryLimiter::Configure(int nRatePerSecond, int nBurst, int nBytesPerSecon
 // the one in its set that was seen least recently.
 CQueryLimiter::SEntry& CQueryLimiter::EntryOf(uint32_t uiAddress, uint32_t uiNowMs)
 {
+    // The set is the product's top bits, which every address bit reaches:
+    // neighbouring addresses differ only in the octet stored highest.
     const uint32_t uiHash = (uiAddress ^ m_uiSalt) * 2654435761u;
-    SEntry* pSet = &m_aEntries[(uiHash >> 16) % QUERY_LIMIT_SETS * QUERY_LIMIT_WAYS];
+    SEntry* pSet = &m_aEntries[(uiHash >> (32 - QUERY_LIMIT_SET_BITS)) * QUERY_LIMIT_WAYS];
     SEntry* pVictim = pSet;
     for (int i = 0; i < QUERY_LIMIT_WAYS; ++i)
     {

@@ -6,7 +6,8 @@
 
 // The per-address table: sets of a few entries each, so a lookup is a short
 // scan and the table never grows, whatever the number of source addresses.
-constexpr int QUERY_LIMIT_SETS = 1024;
+constexpr int QUERY_LIMIT_SET_BITS = 10;
+constexpr int QUERY_LIMIT_SETS = 1 << QUERY_LIMIT_SET_BITS;
 constexpr int QUERY_LIMIT_WAYS = 4;
 
 enum EQueryVerdict

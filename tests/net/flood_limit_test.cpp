@@ -130,6 +130,26 @@ TEST(QueryLimiter, RateBurstAndBudget)
         ASSERT_EQ(off.Admit(uiA, 2413, 1000), QUERY_REPLY);
 }
 
+// Neighbouring addresses (a whole /24, and the same octet in 64 networks)
+// keep entries of their own: each gets its burst and no more.
+TEST(QueryLimiter, NeighbouringAddressesKeepTheirOwnEntries)
+{
+    CQueryLimiter limiter;
+    limiter.Configure(1, 3, 0);
+    std::vector<uint32_t> auiAddresses;
+    for (uint32_t uiLast = 1; uiLast < 255; ++uiLast)
+        auiAddresses.push_back(0x0000007Fu | (uiLast << 24));
+    for (uint32_t uiNet = 0; uiNet < 64; ++uiNet)
+        auiAddresses.push_back(0x0200000Au | (uiNet << 8));
+    int nReplies = 0;
+    for (int nRound = 0; nRound < 10; ++nRound)
+    {
+        for (uint32_t uiAddress : auiAddresses)
+            nReplies += limiter.Admit(uiAddress, 100, 1000) == QUERY_REPLY ? 1 : 0;
+    }
+    EXPECT_EQ(nReplies, 3 * static_cast<int>(auiAddresses.size()));
+}
+
 // Spoofed sources recycle the fixed table; the budget still holds for them
 // all, and a steady source's rate holds as long as it is among the recently seen.
 TEST(QueryLimiter, SpoofedFloodIsHeldByTheBudget)

@@ -16,10 +16,11 @@
 #
 # Usage: bench/soak.sh [--seconds D] [--warmup W] [--short] [--bots N] [--hz R]
 #                      [--churn S] [--chat S] [--max-growth-kb K]
-#                      [--skip-build] [--build-dir DIR]
+#                      [--skip-build] [--build-dir DIR] [--server-bin PATH]
 # --short is a 60 s run with a 20 s warm-up, for CI. The defaults are a
-# 600 s run with a 60 s warm-up. A sanitizer build (make test-build, then
-# --build-dir build/test --skip-build) reports leaks and errors as
+# 600 s run with a 60 s warm-up. --server-bin runs another server binary
+# under the Release bots, for example the sanitizer build's (make test-build,
+# then --server-bin build/test/bin/orvn-server): its reports show as
 # unexpected lines; its allocator keeps freed memory for a while, so its RSS
 # growth says little.
 set -euo pipefail
@@ -34,6 +35,7 @@ CHAT=20
 MAX_GROWTH_KB=1024
 SKIP_BUILD=0
 BUILD_DIR=$ROOT/build/release
+SERVER_BIN=""
 HOST=127.0.0.1
 
 while [ $# -gt 0 ]; do
@@ -48,6 +50,7 @@ while [ $# -gt 0 ]; do
     --max-growth-kb) MAX_GROWTH_KB=$2; shift 2 ;;
     --skip-build) SKIP_BUILD=1; shift ;;
     --build-dir) BUILD_DIR=$2; shift 2 ;;
+    --server-bin) SERVER_BIN=$(realpath "$2"); shift 2 ;;
     *) echo "soak.sh: unknown argument $1" >&2; exit 2 ;;
     esac
 done
@@ -106,7 +109,7 @@ json_get() {
 
 mkdir -p "$WORK/server"
 printf 'bindhost %s\nport %s\nmaxplayers 100\n' "$HOST" "$PORT" >"$WORK/server/server.cfg"
-(cd "$WORK/server" && exec "$BUILD_DIR/bin/orvn-server" -allow-server-runas-root) >"$WORK/server/out.txt" 2>&1 &
+(cd "$WORK/server" && exec "${SERVER_BIN:-$BUILD_DIR/bin/orvn-server}" -allow-server-runas-root) >"$WORK/server/out.txt" 2>&1 &
 SERVER_PID=$!
 for i in $(seq 1 100); do
     grep -q "Started" "$WORK/server/out.txt" 2>/dev/null && break

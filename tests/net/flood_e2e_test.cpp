@@ -50,9 +50,36 @@ protected:
         return client.SendSpawned();
     }
 
+    // Query sources 127.0.0.2 and up, one socket each, and what each got back.
+    void OpenSources(int nCount)
+    {
+        for (int i = 0; i < nCount; ++i)
+        {
+            m_Sources.push_back(std::make_unique<CQueryClient>());
+            ASSERT_TRUE(m_Sources.back()->Open(kHost, static_cast<uint16_t>(m_nPort)));
+            ASSERT_TRUE(m_Sources.back()->BindLocal(("127.0.0." + std::to_string(i + 2)).c_str()));
+        }
+        m_anReplies.assign(static_cast<size_t>(nCount), 0);
+    }
+    void Drain(uint32_t uiWaitMs)
+    {
+        std::vector<uint8_t> reply;
+        for (size_t i = 0; i < m_Sources.size(); ++i)
+        {
+            while (m_Sources[i]->Receive(reply, uiWaitMs))
+            {
+                ++m_anReplies[i];
+                m_nReplyBytes += static_cast<int>(reply.size());
+            }
+        }
+    }
+
     CTempDir m_Folder;
     CServerProcess m_Server;
     int m_nPort = 0;
+    std::vector<std::unique_ptr<CQueryClient>> m_Sources;
+    std::vector<int> m_anReplies;
+    int m_nReplyBytes = 0;
 };
 
 wire::SOnFootRecord At(float fX, float fY, float fZ)
@@ -89,29 +116,8 @@ TEST_F(FloodE2eTest, QueryFloodStaysWithinTheBudgetAndEachSourcesRate)
     ASSERT_TRUE(JoinAndSpawn(bob, "Bob"));
     ASSERT_TRUE(bob.WaitFor(wire::SV_SPAWN_DESCRIPTION, 3000));
 
-    constexpr int kSources = 20;
-    std::vector<std::unique_ptr<CQueryClient>> sources;
-    for (int i = 0; i < kSources; ++i)
-    {
-        sources.push_back(std::make_unique<CQueryClient>());
-        ASSERT_TRUE(sources.back()->Open(kHost, static_cast<uint16_t>(m_nPort)));
-        ASSERT_TRUE(sources.back()->BindLocal(("127.0.0." + std::to_string(i + 2)).c_str()));
-    }
-    std::vector<uint8_t> request = sources[0]->Request('i');
-    std::vector<int> anReplies(kSources, 0);
-    int nReplyBytes = 0;
-    auto drain = [&](uint32_t uiWaitMs)
-    {
-        std::vector<uint8_t> reply;
-        for (int i = 0; i < kSources; ++i)
-        {
-            while (sources[static_cast<size_t>(i)]->Receive(reply, uiWaitMs))
-            {
-                ++anReplies[static_cast<size_t>(i)];
-                nReplyBytes += static_cast<int>(reply.size());
-            }
-        }
-    };
+    OpenSources(20);
+    const std::vector<uint8_t> request = m_Sources[0]->Request('i');
 
     // Alice moves every 20 ms (Bob stands still beside her, so that each keeps
     // the other streamed in); Bob counts her relays for a second without
@@ -125,7 +131,7 @@ TEST_F(FloodE2eTest, QueryFloodStaysWithinTheBudgetAndEachSourcesRate)
         {
             if (bFlood)
             {
-                for (auto& source : sources)
+                for (auto& source : m_Sources)
                     source->Send(request);
             }
             ++nSyncs;
@@ -133,7 +139,7 @@ TEST_F(FloodE2eTest, QueryFloodStaysWithinTheBudgetAndEachSourcesRate)
                                  At(480.0f + static_cast<float>(nSyncs % 10), -1717.0f, 63.0f));
             bob.SendOnFootSync(static_cast<uint32_t>(nSyncs), At(476.0f, -1717.0f, 63.0f));
             bob.Poll();
-            drain(0);
+            Drain(0);
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         const double dTaken = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -144,20 +150,47 @@ TEST_F(FloodE2eTest, QueryFloodStaysWithinTheBudgetAndEachSourcesRate)
     const int nQuietRelays = CountRelaysFrom(bob, alice);
     const double dSeconds = run(2.0, true);
     const int nFloodRelays = CountRelaysFrom(bob, alice);
-    drain(300);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    Drain(0);
 
     // One second's budget to start with, then the budget for the time that
     // passed; each source its burst and its rate for that time. Half a
     // second more allows for requests still queued when the flood stopped.
-    EXPECT_LE(nReplyBytes, static_cast<int>(4000 * (1.5 + dSeconds)));
-    EXPECT_GT(nReplyBytes, 4000);
-    for (int i = 0; i < kSources; ++i)
-        EXPECT_LE(anReplies[static_cast<size_t>(i)], static_cast<int>(10 + 10 * (dSeconds + 0.5)))
-            << "source " << i;
+    EXPECT_LE(m_nReplyBytes, static_cast<int>(4000 * (1.5 + dSeconds)));
+    EXPECT_GT(m_nReplyBytes, 4000);
+    for (size_t i = 0; i < m_Sources.size(); ++i)
+        EXPECT_LE(m_anReplies[i], static_cast<int>(10 + 10 * (dSeconds + 0.5))) << "source " << i;
     // The game goes on: relays keep arriving at much the rate they did before.
     EXPECT_GT(nQuietRelays, 0);
-    EXPECT_GE(nFloodRelays, nQuietRelays) << nQuietRelays << " relays in the quiet second\n" << m_Server.Output();
+    EXPECT_GE(nFloodRelays, nQuietRelays) << nQuietRelays << " relays in the quiet second\n"
+                                          << m_Server.Output();
     EXPECT_TRUE(m_Server.WaitForOutput("Query flood: dropped ", 3000)) << m_Server.Output();
+}
+
+// With no budget, the rate of each of 100 neighbouring sources decides alone:
+// each pings every 10 ms for two seconds and gets its burst of 10 and 10 a
+// second, no more however many neighbours share the limiter's table.
+TEST_F(FloodE2eTest, EachOfManyNeighbouringSourcesGetsItsOwnRate)
+{
+    StartServer("queryrate 10\nqueryburst 10\nquerybudget 0\n");
+    OpenSources(100);
+    const std::vector<uint8_t> request = m_Sources[0]->Request('p');
+    const auto start = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() - start < std::chrono::seconds(2))
+    {
+        for (auto& source : m_Sources)
+            source->Send(request);
+        Drain(0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    const double dSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    Drain(0);
+    for (size_t i = 0; i < m_Sources.size(); ++i)
+    {
+        EXPECT_GE(m_anReplies[i], 10) << "source " << i;
+        EXPECT_LE(m_anReplies[i], static_cast<int>(10 + 10 * (dSeconds + 0.5))) << "source " << i;
+    }
 }
 
 // Limit 50 a second with a burst of 100. Bob sends a burst of 80 and then 40

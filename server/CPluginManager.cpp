@@ -9,6 +9,7 @@
 #include "PluginFuncs.h"
 #include "TextUtil.h"
 #include "platform/CDynamicLibrary.h"
+#include "platform/CrashReport.h"
 #include "players/CPlayer.h"
 #include "world/CObject.h"
 #include "world/CPickup.h"
@@ -341,6 +342,8 @@ int CPluginManager::LoadPlugin(const char* szName)
         pLibrary->Close();
         return 0;
     }
+    // A crash report names the plugin's file and where it was loaded.
+    PlatformRegisterCrashModule(szPath, reinterpret_cast<const void*>(pfnInit));
     return nResult;
 }
 

@@ -73,6 +73,7 @@ void CServer::SetDefaults()
     m_vSpawnPlayerPosition = Vector(475.755f, -1717.149f, 63.102f);
     m_vSpawnCameraPosition = Vector(477.508f, -1720.071f, 65.049f);
     m_vSpawnCameraLookAt = Vector(475.755f, -1717.149f, 63.102f);
+    m_FloodLimits = DEFAULT_FLOOD_LIMITS;
 
     m_ullLastFrameCounter = 0;
     m_fFrameTime = 0.0f;

@@ -8,6 +8,7 @@
 #include "players/CKeyBinds.h"
 #include "world/CCustomWeapons.h"
 #include "world/CRadioStations.h"
+#include "net/FloodLimits.h"
 #include "world/CSyncWorld.h"
 #include "world/CWeaponData.h"
 
@@ -193,12 +194,18 @@ public:
     Vector m_vSpawnPlayerPosition;
     Vector m_vSpawnCameraPosition;
     Vector m_vSpawnCameraLookAt;
+    // From server.cfg; handed to the network and the query handler at start-up.
+    SFloodLimits m_FloodLimits;
 
 private:
     void SetDefaults();
     void StepClock();
     void SweepJoinDeadlines();
     void ReportPerformance();
+    // The flood limits into the network and the query handler, before the
+    // transport starts; the kicks of connections that went over theirs.
+    void ApplyFloodLimits();
+    void KickFloodingConnections();
     float MeasureFrameTime();
 
     // Previous high-resolution counter reading; 0 until the first tick.

@@ -108,6 +108,22 @@ struct STextKey
     size_t nSize;
 };
 
+// Integer keys of the flood limits; a negative value counts as 0 (off).
+struct SLimitKey
+{
+    const char* szKey;
+    int SFloodLimits::*pnField;
+};
+
+const SLimitKey g_aLimitKeys[] = {
+    {"queryrate", &SFloodLimits::nQueryRate},
+    {"queryburst", &SFloodLimits::nQueryBurst},
+    {"querybudget", &SFloodLimits::nQueryBudget},
+    {"messagerate", &SFloodLimits::nMessageRate},
+    {"messageburst", &SFloodLimits::nMessageBurst},
+    {"connectlimit", &SFloodLimits::nConnectLimit},
+};
+
 #define TEXT_FIELD(member) [](CServer& server) -> char* { return server.member; }, sizeof(CServer::member)
 
 const STextKey g_aTextKeys[] = {
@@ -156,6 +172,17 @@ void CServer::ReadConfigLine(const char* szLine, const char* szKey)
         if (sscanf(szLine, key.szPattern, szScratch, szField) != 2)
             WarnParameters(key.szKey);
         szField[key.nSize - 1] = '\0';
+        return;
+    }
+    for (const SLimitKey& key : g_aLimitKeys)
+    {
+        if (!TextEqualNoCase(szKey, key.szKey))
+            continue;
+        int& nField = m_FloodLimits.*key.pnField;
+        if (sscanf(szLine, "%63s %d", szScratch, &nField) != 2)
+            WarnParameters(key.szKey);
+        if (nField < 0)
+            nField = 0;
         return;
     }
     int nValue = 0;

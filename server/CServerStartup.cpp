@@ -38,6 +38,7 @@ bool CServer::Initialise(int argc, const char* const* argv)
     GetQueryHandler()->Refresh(*this);
     m_pNetwork = new CNetwork(m_pPendingPeer);
     m_pPendingPeer = nullptr;
+    ApplyFloodLimits();
     // A port outside 1..65535 would be cut to another one, or 0 would let
     // the system pick one; either way not the port the server reports.
     const bool bPortInRange = m_nPort >= 1 && m_nPort <= 65535;

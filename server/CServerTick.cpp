@@ -40,8 +40,11 @@ void CServer::Tick()
     m_uiNow = GetTimeSource()->GetTickMs();
     // Every waiting message, through its handler.
     MeasureStage(*this, PERF_PACKETS, [this] { m_pNetwork->ProcessIncoming(); });
+    // Connections that sent more than their limit, outside the dispatch.
+    KickFloodingConnections();
     // Server browsers see this frame's settings and players from here on.
     GetQueryHandler()->Refresh(*this);
+    GetQueryHandler()->ReportDrops(m_uiNow);
     // The stage totals to plugins every 30 seconds.
     if (ClockPassed(m_uiNow, m_uiLastPerfReport + 30000))
         ReportPerformance();

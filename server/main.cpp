@@ -7,6 +7,7 @@
 #include "CServer.h"
 #include "Console.h"
 #include "platform/CConsoleReader.h"
+#include "platform/CrashReport.h"
 #include "platform/Platform.h"
 #include "platform/PlatformLog.h"
 
@@ -66,6 +67,8 @@ int main(int argc, char** argv)
     PrintBanner();
     PlatformSetConsoleControlHandler(OnConsoleControl);
     PlatformWatchLogReopenSignal();
+    // Before any plugin is loaded, so a fault in one is reported.
+    PlatformInstallCrashReport("crash_log.txt");
 
     CServer* pServer = new CServer();
     if (!pServer->Initialise(argc, argv))

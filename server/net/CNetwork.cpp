@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "BitStream.h"
+#include "ITimeSource.h"
 #include "MessageIdentifiers.h"
 #include "net/CRakNetPeer.h"
 #include "net/INetPeer.h"
@@ -39,7 +40,7 @@ int StreamLength(const RakNet::BitStream& stream)
 }
 } // namespace
 
-CNetwork::CNetwork(INetPeer* pPeer) : m_bIsServer(false), m_pPeer(pPeer)
+CNetwork::CNetwork(INetPeer* pPeer) : m_bIsServer(false), m_pPeer(pPeer), m_bConnectionRateLimit(false)
 {
     memset(m_apfnHandlers, 0, sizeof(m_apfnHandlers));
 }
@@ -70,6 +71,7 @@ bool CNetwork::Startup(int nMaxPlayers, int nMaxConnections, int nPort, const ch
     SetPassword(szPassword);
     m_pPeer->SetMaximumIncomingConnections(nMaxPlayers);
     m_pPeer->SetOccasionalPing(true);
+    m_pPeer->SetConnectionRateLimit(m_bConnectionRateLimit);
     if (!m_pPeer->Startup(nMaxConnections, nPort, szBindHost ? szBindHost : ""))
         return false;
     m_bIsServer = true;
@@ -84,14 +86,27 @@ bool CNetwork::RegisterHandler(int nId, MessageHandler pfnHandler)
     return true;
 }
 
+// The transport's own connection events are never counted or dropped: they
+// start and end a slot's allowance, and the handlers must see them.
 void CNetwork::ProcessIncoming()
 {
     if (!m_pPeer)
         return;
+    const uint32_t uiNowMs = GetTimeSource()->GetTickMs();
     SNetPacket packet;
     while (m_pPeer->Receive(packet))
     {
-        DispatchRaw(packet.nSlot, packet.pData, packet.nLength);
+        const int nFirst = packet.nLength > 0 && packet.pData ? packet.pData[0] : -1;
+        if (nFirst == RAK_NEW_INCOMING_CONNECTION || nFirst == RAK_DISCONNECTION_NOTIFICATION ||
+            nFirst == RAK_CONNECTION_LOST)
+        {
+            m_FloodLimit.Reset(packet.nSlot, uiNowMs);
+            DispatchRaw(packet.nSlot, packet.pData, packet.nLength);
+        }
+        else if (m_FloodLimit.Admit(packet.nSlot, uiNowMs))
+        {
+            DispatchRaw(packet.nSlot, packet.pData, packet.nLength);
+        }
         m_pPeer->DeallocatePacket(packet);
     }
     // Store transfers that the transport finished since the last tick.

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "net/CMessageFloodLimit.h"
+
 namespace RakNet
 {
 class BitStream;
@@ -58,8 +60,14 @@ public:
     // False, and nothing stored, unless 145 <= nId <= 344.
     bool RegisterHandler(int nId, MessageHandler pfnHandler);
 
-    // Takes every waiting message out of the peer and dispatches it.
+    // Takes every waiting message out of the peer and dispatches it, past
+    // the per-connection message limit.
     void ProcessIncoming();
+
+    // The per-connection message limit; the server kicks what it flags.
+    CMessageFloodLimit& GetFloodLimit() { return m_FloodLimit; }
+    // Before Startup: the transport's limit on connection attempts per address.
+    void SetConnectionRateLimit(bool bEnabled) { m_bConnectionRateLimit = bEnabled; }
 
     // Runs one raw message (identifier included) through parsing and dispatch
     // as if it came from nSlot; the receive loop and tests use it.
@@ -112,4 +120,6 @@ private:
     bool m_bIsServer;
     INetPeer* m_pPeer;
     MessageHandler m_apfnHandlers[NET_HANDLER_COUNT];
+    CMessageFloodLimit m_FloodLimit;
+    bool m_bConnectionRateLimit;
 };

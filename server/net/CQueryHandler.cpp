@@ -2,7 +2,9 @@
 
 #include <cstring>
 
+#include "CPluginManager.h"
 #include "CServer.h"
+#include "platform/Platform.h"
 #include "players/CPlayer.h"
 #include "players/CPlayerPool.h"
 
@@ -43,8 +45,13 @@ template <size_t N> void Terminate(char (&szText)[N])
 } // namespace
 
 CQueryHandler::CQueryHandler()
+    : m_uiGeneration(0), m_uiCacheGeneration(0), m_uiDroppedOverRate(0), m_uiDroppedOverBudget(0),
+      m_bCaptured(false), m_bReported(false), m_uiLastReportMs(0)
 {
-    memset(&m_Shared, 0, sizeof(m_Shared));
+    memset(&m_LastCapture, 0, sizeof(m_LastCapture));
+    Publish(m_LastCapture);
+    m_Cache = m_Shared;
+    m_uiCacheGeneration = m_uiGeneration.load();
 }
 
 CQueryHandler* GetQueryHandler()
@@ -53,10 +60,15 @@ CQueryHandler* GetQueryHandler()
     return &s_Handler;
 }
 
+// Most ticks change nothing a browser sees; those publish nothing.
 void CQueryHandler::Refresh(const CServer& server)
 {
     CQuerySnapshot snapshot;
     Capture(server, snapshot);
+    if (m_bCaptured && memcmp(&snapshot, &m_LastCapture, sizeof(snapshot)) == 0)
+        return;
+    m_LastCapture = snapshot;
+    m_bCaptured = true;
     Publish(snapshot);
 }
 
@@ -81,20 +93,11 @@ void CQueryHandler::Capture(const CServer& server, CQuerySnapshot& snapshot)
     }
 }
 
-void CQueryHandler::Publish(const CQuerySnapshot& snapshot)
+// Publish takes any snapshot; the builders rely on terminated texts and a
+// bounded name count.
+void CQueryHandler::Publish(const CQuerySnapshot& published)
 {
-    std::lock_guard<std::mutex> lock(m_Mutex);
-    m_Shared = snapshot;
-}
-
-void CQueryHandler::CopySnapshot(CQuerySnapshot& snapshot)
-{
-    {
-        std::lock_guard<std::mutex> lock(m_Mutex);
-        snapshot = m_Shared;
-    }
-    // Publish takes any snapshot; the builders rely on terminated texts and a
-    // bounded name count.
+    CQuerySnapshot snapshot = published;
     Terminate(snapshot.m_szVersion);
     Terminate(snapshot.m_szServerName);
     Terminate(snapshot.m_szGameModeText);
@@ -105,6 +108,44 @@ void CQueryHandler::CopySnapshot(CQuerySnapshot& snapshot)
         snapshot.m_nNameCount = QUERY_MAX_NAMES;
     for (int i = 0; i < snapshot.m_nNameCount; ++i)
         Terminate(snapshot.m_aszNames[i]);
+
+    // The header bytes are the request's; zeros stand in for them here.
+    CQueryReplies built;
+    const uint8_t abyHeader[QUERY_HEADER_LENGTH] = {};
+    built.m_nInfoLength = BuildInfoReply(snapshot, abyHeader, built.m_abyInfo);
+    built.m_nListLength = BuildPlayerListReply(snapshot, abyHeader, built.m_abyList);
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    m_Shared = built;
+    m_uiGeneration.store(m_uiGeneration.load(std::memory_order_relaxed) + 1, std::memory_order_release);
+}
+
+void CQueryHandler::TakeNewReplies()
+{
+    if (m_uiGeneration.load(std::memory_order_acquire) == m_uiCacheGeneration)
+        return;
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    m_Cache = m_Shared;
+    m_uiCacheGeneration = m_uiGeneration.load(std::memory_order_relaxed);
+}
+
+void CQueryHandler::SetLimits(int nRatePerSecond, int nBurst, int nBytesPerSecond)
+{
+    m_Limiter.Configure(nRatePerSecond, nBurst, nBytesPerSecond);
+}
+
+void CQueryHandler::ReportDrops(uint32_t uiNowMs)
+{
+    if (m_bReported && !ClockPassed(uiNowMs, m_uiLastReportMs + 60000))
+        return;
+    if (m_uiDroppedOverRate.load(std::memory_order_relaxed) == 0 &&
+        m_uiDroppedOverBudget.load(std::memory_order_relaxed) == 0)
+        return;
+    const uint32_t uiOverRate = m_uiDroppedOverRate.exchange(0);
+    const uint32_t uiOverBudget = m_uiDroppedOverBudget.exchange(0);
+    LogMessage("Query flood: dropped %u replies (%u over an address's rate, %u over the reply budget).",
+               uiOverRate + uiOverBudget, uiOverRate, uiOverBudget);
+    m_bReported = true;
+    m_uiLastReportMs = uiNowMs;
 }
 
 // Every reply starts with the request's first eleven bytes, the magic
@@ -116,30 +157,38 @@ bool CQueryHandler::HandleQueryDatagram(IQueryReplySocket* pSocket, uint32_t uiF
         return false;
     memcpy(pData, g_abyReplyMagic, 4);
 
-    uint8_t abyReply[QUERY_MAX_REPLY];
-    int nReplyLength = 0;
+    uint8_t* pReply = pData;
+    int nReplyLength = nLength;
     switch (pData[10])
     {
     case 'i':
     case 'c':
-    {
-        CQuerySnapshot snapshot;
-        CopySnapshot(snapshot);
-        nReplyLength = pData[10] == 'i' ? BuildInfoReply(snapshot, pData, abyReply)
-                                        : BuildPlayerListReply(snapshot, pData, abyReply);
-        if (pSocket)
-            pSocket->SendTo(uiFromAddress, usFromPort, abyReply, nReplyLength);
-        return true;
-    }
+        TakeNewReplies();
+        pReply = pData[10] == 'i' ? m_Cache.m_abyInfo : m_Cache.m_abyList;
+        nReplyLength = pData[10] == 'i' ? m_Cache.m_nInfoLength : m_Cache.m_nListLength;
+        memcpy(pReply, pData, QUERY_HEADER_LENGTH);
+        break;
     case 'p':
         if (nLength != QUERY_PING_LENGTH)
             return false;
-        if (pSocket)
-            pSocket->SendTo(uiFromAddress, usFromPort, pData, nLength);
-        return true;
+        break;
     default:
         return false;
     }
+    switch (m_Limiter.Admit(uiFromAddress, nReplyLength, PlatformGetTickCount()))
+    {
+    case QUERY_OVER_RATE:
+        m_uiDroppedOverRate.fetch_add(1, std::memory_order_relaxed);
+        return true;
+    case QUERY_OVER_BUDGET:
+        m_uiDroppedOverBudget.fetch_add(1, std::memory_order_relaxed);
+        return true;
+    case QUERY_REPLY:
+        break;
+    }
+    if (pSocket)
+        pSocket->SendTo(uiFromAddress, usFromPort, pReply, nReplyLength);
+    return true;
 }
 
 int CQueryHandler::BuildInfoReply(const CQuerySnapshot& snapshot, const uint8_t* pHeader, uint8_t* pReply)

@@ -130,6 +130,11 @@ void CRakNetPeer::SetOccasionalPing(bool bEnabled)
     m_pPeer->SetOccasionalPing(bEnabled);
 }
 
+void CRakNetPeer::SetConnectionRateLimit(bool bEnabled)
+{
+    m_pPeer->SetLimitIPConnectionFrequency(bEnabled);
+}
+
 void CRakNetPeer::SetIncomingPassword(const char* pPassword, int nLength)
 {
     m_pPeer->SetIncomingPassword(pPassword, nLength);

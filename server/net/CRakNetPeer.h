@@ -26,6 +26,7 @@ public:
     void SetMaximumIncomingConnections(int nConnections) override;
     int GetMaximumIncomingConnections() const override;
     void SetOccasionalPing(bool bEnabled) override;
+    void SetConnectionRateLimit(bool bEnabled) override;
     void SetIncomingPassword(const char* pPassword, int nLength) override;
 
     bool Receive(SNetPacket& packet) override;

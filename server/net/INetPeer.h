@@ -34,6 +34,9 @@ public:
     virtual void SetMaximumIncomingConnections(int nConnections) = 0;
     virtual int GetMaximumIncomingConnections() const = 0;
     virtual void SetOccasionalPing(bool bEnabled) = 0;
+    // Before Startup: at most one connection attempt per address per 100 ms
+    // (the transport's own rule, which spares loopback). None by default.
+    virtual void SetConnectionRateLimit(bool) {}
     // The bytes as given (the caller includes the terminating zero).
     virtual void SetIncomingPassword(const char* pPassword, int nLength) = 0;
 

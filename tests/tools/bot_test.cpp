@@ -368,6 +368,41 @@ TEST(BotSwarm, GameServerRelaysEveryBotToTheOthers)
     EXPECT_EQ(server.Stop(), 0);
 }
 
+// Churning bots leave and join again under the same names; every departure
+// and join shows on the server, every handshake completes, nobody is lost.
+TEST(BotSwarm, ChurningBotsLeaveAndJoinAgainAndChat)
+{
+    CTempDir folder;
+    const int nPort = FindFreeUdpPort();
+    folder.Write("server.cfg", "bindhost 127.0.0.1\nport " + std::to_string(nPort) + "\nmaxplayers 100\n");
+    CServerProcess server;
+    ASSERT_TRUE(server.Start(folder.Path(), {"-allow-server-runas-root"}));
+    ASSERT_TRUE(server.WaitForOutput("Started", 10000)) << server.Output();
+    SBotOptions options = ShortRun(nPort, false);
+    options.dSeconds = 6.0;
+    options.dChurn = 1.0;
+    options.dChat = 0.5;
+    SBotReport report;
+    CBotSwarm swarm(options);
+    ASSERT_TRUE(swarm.Run(report)) << FormatReportJson(report);
+    EXPECT_EQ(report.nLost, 0) << report.strFirstFailure;
+    EXPECT_GE(report.ullLeaves, 3u);
+    EXPECT_GE(report.ullJoins, 3u + report.ullLeaves - 3u);
+    EXPECT_LE(report.ullJoins, 3u + report.ullLeaves);
+    EXPECT_GE(report.ullChats, 3u);
+    EXPECT_NE(FormatReportJson(report).find("\"leaves\":"), std::string::npos);
+    EXPECT_EQ(server.Stop(), 0);
+    const std::string strOut = server.Output();
+    size_t nConnects = 0;
+    for (size_t n = strOut.find(" connected."); n != std::string::npos; n = strOut.find(" connected.", n + 1))
+        ++nConnects;
+    // A bot may have joined and not yet spawned when the run ended.
+    EXPECT_GE(nConnects, report.ullJoins) << strOut;
+    EXPECT_LE(nConnects, report.ullJoins + 3) << strOut;
+    EXPECT_EQ(strOut.find("(timeout)"), std::string::npos) << strOut;
+    EXPECT_EQ(strOut.find("Kicking"), std::string::npos) << strOut;
+}
+
 namespace
 {
 

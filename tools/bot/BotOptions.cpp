@@ -98,6 +98,8 @@ const SOptionSpec kOptions[] = {
     Text("--name-prefix", &SBotOptions::strNamePrefix),
     Int("--cpu-pid", 1, 0x7FFFFFFF, &SBotOptions::nCpuPid),
     Int("--cpu-hz", 1, 100000, &SBotOptions::nCpuHz),
+    Real("--churn", 0.0, 86400.0, &SBotOptions::dChurn),
+    Real("--chat", 0.0, 86400.0, &SBotOptions::dChat),
     Flag("--help", &SBotOptions::bHelp),
 };
 
@@ -181,9 +183,11 @@ const char* BotUsage()
 {
     return "usage: orvn-bot [--host 127.0.0.1] [--port 8192] [--bots 10] [--hz 20] [--seconds 10]\n"
            "                [--spread] [--warmup 3] [--drain 1] [--setup-timeout 60] [--threads 2]\n"
-           "                [--name-prefix bot] [--cpu-pid PID [--cpu-hz 100]]\n"
+           "                [--name-prefix bot] [--cpu-pid PID [--cpu-hz 100]] [--churn S] [--chat S]\n"
            "Connects, joins and spawns the bots, has each send on-foot sync at the rate for the\n"
-           "given seconds after the warm-up, and prints one JSON line with what the others received.\n";
+           "given seconds after the warm-up, and prints one JSON line with what the others received.\n"
+           "With --churn each bot leaves after about S seconds and joins again; with --chat it\n"
+           "sends a chat line about every S seconds.\n";
 }
 
 } // namespace orvnbot

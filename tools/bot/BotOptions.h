@@ -30,6 +30,10 @@ struct SBotOptions
     // the end of the window (Linux /proc), with nCpuHz clock ticks a second.
     int nCpuPid = 0;
     int nCpuHz = 100;
+    // Churn once the swarm has settled, in mean seconds (0: none): each bot
+    // leaves and joins again, and sends a chat line now and then.
+    double dChurn = 0.0;
+    double dChat = 0.0;
     bool bHelp = false;
 };
 

@@ -90,6 +90,12 @@ std::string FormatReportJson(const SBotReport& r)
     {
         AppendNumber(strOut, "target_cpu_s", r.dTargetCpuSeconds, "%.3f");
     }
+    if (r.bChurn)
+    {
+        AppendCount(strOut, "joins", r.ullJoins);
+        AppendCount(strOut, "leaves", r.ullLeaves);
+        AppendCount(strOut, "chats", r.ullChats);
+    }
     AppendText(strOut, "first_failure", r.strFirstFailure);
     strOut.back() = '}';
     return strOut;

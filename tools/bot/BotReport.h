@@ -34,6 +34,12 @@ struct SBotReport
     // CPU seconds of the watched process during the window; negative when not watched.
     double dTargetCpuSeconds = -1.0;
     std::string strFirstFailure; // reason of the first bot that failed, if any
+    // With churn or chat: handshakes completed (first joins included),
+    // departures and chat lines, all bots.
+    bool bChurn = false;
+    uint64_t ullJoins = 0;
+    uint64_t ullLeaves = 0;
+    uint64_t ullChats = 0;
 };
 
 // received / expected, or a negative value when nothing was expected.

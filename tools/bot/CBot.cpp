@@ -21,6 +21,11 @@ constexpr unsigned kConnectAttemptIntervalMs = 250;
 // How long a spawn permit may trail the class reply that follows it.
 constexpr int64_t kRefusalGraceUs = 1000000;
 constexpr uint32_t kNoCode = 0xFFFFFFFFu;
+// Churn: how long a departing bot lets its disconnection notice leave, and
+// the pause before it connects again.
+constexpr int64_t kLeaveGraceUs = 300000;
+constexpr int64_t kRejoinPauseMinUs = 500000;
+constexpr int64_t kRejoinPauseMaxUs = 2000000;
 
 // RakNet's answers that end a connection attempt without a connection.
 struct SRakRefusal
@@ -55,7 +60,7 @@ const char* FindRakRefusal(int nId)
 CBot::CBot(int nIndex, const SBotConfig& config, SSwarmShared& shared)
     : m_nIndex(nIndex), m_config(config), m_shared(shared),
       m_llPeriodUs(config.dHz > 0.0 ? static_cast<int64_t>(1000000.0 / config.dHz) : 1000000),
-      m_serverAddress(RakNet::UNASSIGNED_SYSTEM_ADDRESS)
+      m_serverAddress(RakNet::UNASSIGNED_SYSTEM_ADDRESS), m_random(static_cast<uint32_t>(nIndex) * 7919u + 1u)
 {
     const size_t nBots = static_cast<size_t>(shared.pLayout ? shared.pLayout->Count() : 0);
     m_auiReceivedFrom.assign(nBots, 0);
@@ -88,9 +93,17 @@ void CBot::Release()
 
 int CBot::Step(int64_t llNowUs, SThreadStats& stats)
 {
+    if (m_eState == BOT_IDLE || m_eState == BOT_LEAVING)
+    {
+        StepChurn(llNowUs);
+    }
     if (m_eState == BOT_IDLE)
     {
-        if (m_shared.bSetupClosed.load(std::memory_order_relaxed))
+        if (m_bRejoining && llNowUs < m_llRejoinAtUs)
+        {
+            return 0;
+        }
+        if (!m_bRejoining && m_shared.bSetupClosed.load(std::memory_order_relaxed))
         {
             Fail("not started within the set-up time");
             return 0;
@@ -114,9 +127,13 @@ int CBot::Step(int64_t llNowUs, SThreadStats& stats)
     {
         SendSync(llNowUs);
     }
+    if (m_eState == BOT_SPAWNED)
+    {
+        StepChurn(llNowUs);
+    }
     if (m_eState > BOT_IDLE && m_eState < BOT_SPAWNED)
     {
-        if (m_shared.bSetupClosed.load(std::memory_order_relaxed))
+        if (!m_bRejoining && m_shared.bSetupClosed.load(std::memory_order_relaxed))
         {
             Fail("not spawned within the set-up time");
         }
@@ -162,6 +179,11 @@ bool CBot::StartConnect(int64_t llNowUs)
 
 void CBot::HandlePacket(const RakNet::Packet& packet, int64_t llNowUs, SThreadStats& stats)
 {
+    // A departing bot's connection is over: nothing from it counts.
+    if (m_eState == BOT_LEAVING)
+    {
+        return;
+    }
     SMessageView view;
     if (!ParseMessage(packet.data, packet.length, view))
     {
@@ -319,6 +341,8 @@ void CBot::OnSpawnPermit(int64_t llNowUs)
     m_byArmour = 0;
     SendBodyless(wire::CL_SPAWNED);
     m_bSpawned = true;
+    m_bRejoining = false;
+    ++m_uiJoins;
     m_llSpawnTimeUs = llNowUs;
     m_llNextSendUs = llNowUs;
     Enter(BOT_SPAWNED, llNowUs);
@@ -379,6 +403,82 @@ void CBot::SendSync(int64_t llNowUs)
     {
         m_llNextSendUs = llNowUs + m_llPeriodUs;
     }
+}
+
+// Nothing churns until the swarm has settled, so that every bot joins once
+// before any leaves. A spawned bot chats and leaves when its times come; a
+// leaving one is released after the grace and waits for its pause.
+void CBot::StepChurn(int64_t llNowUs)
+{
+    if (!m_shared.bSetupClosed.load(std::memory_order_relaxed))
+    {
+        return;
+    }
+    if (m_eState == BOT_SPAWNED)
+    {
+        if (m_config.llChatUs > 0 && m_llNextChatUs == 0)
+        {
+            m_llNextChatUs = RandomAfter(llNowUs, m_config.llChatUs);
+        }
+        else if (m_config.llChatUs > 0 && llNowUs >= m_llNextChatUs)
+        {
+            SendChatLine();
+            m_llNextChatUs = RandomAfter(llNowUs, m_config.llChatUs);
+        }
+        if (m_config.llChurnUs > 0 && m_llLeaveAtUs == 0)
+        {
+            m_llLeaveAtUs = RandomAfter(llNowUs, m_config.llChurnUs);
+        }
+        else if (m_config.llChurnUs > 0 && llNowUs >= m_llLeaveAtUs)
+        {
+            Leave(llNowUs);
+        }
+        return;
+    }
+    if (m_eState == BOT_LEAVING && llNowUs >= m_llRejoinAtUs)
+    {
+        Release();
+        std::uniform_int_distribution<int64_t> pause(kRejoinPauseMinUs, kRejoinPauseMaxUs);
+        m_llRejoinAtUs = llNowUs + pause(m_random);
+        m_eState = BOT_IDLE;
+    }
+}
+
+// The next connection starts as a new client: no acknowledged sequence and
+// the health of a fresh player.
+void CBot::Leave(int64_t llNowUs)
+{
+    Close();
+    if (m_nSlot >= 0)
+    {
+        m_shared.anBotOfSlot[m_nSlot].store(kNoBot, std::memory_order_relaxed);
+    }
+    m_nSlot = -1;
+    m_serverAddress = RakNet::UNASSIGNED_SYSTEM_ADDRESS;
+    m_uiAckSequence = 0;
+    m_byHealth = 100;
+    m_byArmour = 0;
+    m_llLeaveAtUs = 0;
+    m_llNextChatUs = 0;
+    m_bRejoining = true;
+    ++m_uiLeaves;
+    m_llRejoinAtUs = llNowUs + kLeaveGraceUs;
+    m_eState = BOT_LEAVING;
+}
+
+void CBot::SendChatLine()
+{
+    const std::string strText = m_config.strName + " says hello, line " + std::to_string(m_uiChats + 1);
+    RakNet::BitStream stream;
+    testclient::EncodeChat(stream, strText);
+    m_pPeer->Send(&stream, HIGH_PRIORITY, RELIABLE_ORDERED, 0, m_serverAddress, false);
+    ++m_uiChats;
+}
+
+int64_t CBot::RandomAfter(int64_t llNowUs, int64_t llMeanUs)
+{
+    std::uniform_int_distribution<int64_t> spread(llMeanUs / 2, llMeanUs + llMeanUs / 2);
+    return llNowUs + spread(m_random);
 }
 
 bool CBot::SendBodyless(int nId)

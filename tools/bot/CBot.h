@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -39,8 +40,9 @@ enum EBotState
     BOT_CHOOSING_CLASS,
     BOT_REQUESTING_SPAWN,
     BOT_SPAWNED,
-    BOT_FAILED, // the handshake did not complete
-    BOT_LOST,   // spawned, then kicked or disconnected
+    BOT_LEAVING, // churn: disconnected, waiting for the notice to leave
+    BOT_FAILED,  // the handshake did not complete
+    BOT_LOST,    // spawned, then kicked or disconnected
 };
 
 struct SBotConfig
@@ -51,6 +53,12 @@ struct SBotConfig
     double dHz = 20.0;
     // Each handshake step must be answered within this time.
     int64_t llStepTimeoutUs = 10000000;
+    // Churn, once the swarm has settled: when above 0, a spawned bot leaves
+    // after a random stay of half to one and a half times this, and joins
+    // again after a pause of 0.5 to 2 s; a chat line goes out after a random
+    // half to one and a half times llChatUs.
+    int64_t llChurnUs = 0;
+    int64_t llChatUs = 0;
 };
 
 class CBot
@@ -80,6 +88,11 @@ public:
     uint64_t SentInWindow() const { return m_ullSentInWindow; }
     uint64_t Duplicates() const { return m_ullDuplicates; }
     uint32_t ReceivedFrom(int nSender) const { return m_auiReceivedFrom[static_cast<size_t>(nSender)]; }
+    // Churn counts, read once the polling threads have stopped: handshakes
+    // completed (the first included), departures and chat lines sent.
+    uint32_t Joins() const { return m_uiJoins; }
+    uint32_t Leaves() const { return m_uiLeaves; }
+    uint32_t Chats() const { return m_uiChats; }
 
 private:
     bool StartConnect(int64_t llNowUs);
@@ -91,6 +104,11 @@ private:
     void OnSpawnPermit(int64_t llNowUs);
     void TrackChange(const SMessageView& view);
     void SendSync(int64_t llNowUs);
+    void StepChurn(int64_t llNowUs);
+    void Leave(int64_t llNowUs);
+    void SendChatLine();
+    // A random time of half to one and a half times llMeanUs from now.
+    int64_t RandomAfter(int64_t llNowUs, int64_t llMeanUs);
     bool SendBodyless(int nId);
     void Enter(EBotState eState, int64_t llNowUs);
     void Fail(const char* szReason);
@@ -132,6 +150,18 @@ private:
     // time code of the last relay (to spot the same state relayed twice).
     std::vector<uint32_t> m_auiReceivedFrom;
     std::vector<uint32_t> m_auiLastCode;
+
+    // Churn: seeded by the bot's number, so runs repeat. The times are 0
+    // until scheduled; m_bRejoining marks a bot between two connections,
+    // which the set-up time no longer applies to.
+    std::mt19937 m_random;
+    int64_t m_llLeaveAtUs = 0;
+    int64_t m_llRejoinAtUs = 0;
+    int64_t m_llNextChatUs = 0;
+    bool m_bRejoining = false;
+    uint32_t m_uiJoins = 0;
+    uint32_t m_uiLeaves = 0;
+    uint32_t m_uiChats = 0;
 };
 
 } // namespace orvnbot

@@ -42,6 +42,8 @@ CBotSwarm::CBotSwarm(const SBotOptions& options) : m_options(options)
     config.strHost = options.strHost;
     config.usPort = static_cast<uint16_t>(options.nPort);
     config.dHz = options.dHz;
+    config.llChurnUs = SecondsToUs(options.dChurn);
+    config.llChatUs = SecondsToUs(options.dChat);
     char szName[32];
     for (int i = 0; i < options.nBots; ++i)
     {
@@ -172,6 +174,7 @@ void CBotSwarm::Collect(SBotReport& report) const
     report.dSeconds = m_options.dSeconds;
     report.dWarmup = m_options.dWarmup;
     report.bSpread = m_options.bSpread;
+    report.bChurn = m_options.dChurn > 0.0 || m_options.dChat > 0.0;
     for (const std::unique_ptr<CBot>& pBot : m_bots)
     {
         report.nJoined += pBot->Joined() ? 1 : 0;
@@ -179,6 +182,9 @@ void CBotSwarm::Collect(SBotReport& report) const
         report.nLost += pBot->State() == BOT_LOST ? 1 : 0;
         report.ullSent += pBot->SentInWindow();
         report.ullDuplicates += pBot->Duplicates();
+        report.ullJoins += pBot->Joins();
+        report.ullLeaves += pBot->Leaves();
+        report.ullChats += pBot->Chats();
         if (report.strFirstFailure.empty() && pBot->State() >= BOT_FAILED)
         {
             report.strFirstFailure = pBot->FailReason();

@@ -156,6 +156,17 @@ bool CQueryClient::Open(const char* szHost, uint16_t usPort)
     return m_nSocket >= 0;
 }
 
+bool CQueryClient::BindLocal(const char* szLocalAddress)
+{
+    sockaddr_in local = {};
+    local.sin_family = AF_INET;
+    if (m_nSocket < 0 || !szLocalAddress || inet_pton(AF_INET, szLocalAddress, &local.sin_addr) != 1)
+    {
+        return false;
+    }
+    return bind(m_nSocket, reinterpret_cast<const sockaddr*>(&local), sizeof(local)) == 0;
+}
+
 void CQueryClient::Close()
 {
     if (m_nSocket >= 0)

@@ -55,6 +55,9 @@ public:
 
     // Resolves an IPv4 host name or dotted address and opens the socket.
     bool Open(const char* szHost, uint16_t usPort);
+    // After Open: sends from this local IPv4 address (any port), so that one
+    // machine can pose as many sources on loopback (127.0.0.x).
+    bool BindLocal(const char* szLocalAddress);
     void Close();
 
     bool Send(const uint8_t* pData, size_t nLength);

@@ -4,11 +4,14 @@
 // Nothing may crash, hang or read outside the input; the sanitizers watch.
 //
 // Input: the first byte selects the way in.
-//   bit 7 set:   the rest is one datagram for the query handler.
+//   bit 7 set:   the rest is one datagram for the query handler, from one
+//                of 128 loopback sources (bits 0..6), so that both answered
+//                and rate-limited queries are reached.
 //   bit 7 clear: bits 0..2 pick the slot (0..7), bits 3..4 the state to put
 //                it in first (0 as it is, 1 connected, 2 joined, 3 as it is
 //                after a tick of 600 ms); the rest is one raw message,
-//                identifier included, dispatched from that slot.
+//                identifier included, received from that slot by the next
+//                tick (past the message limit, into the dispatch).
 
 #include <cstdint>
 #include <cstdio>
@@ -183,14 +186,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
     if (pData[0] & 0x80)
     {
         CDiscardingSocket socket;
-        GetQueryHandler()->HandleQueryDatagram(&socket, 0x0100007F, 4000, body.data(),
+        const uint32_t uiSource = 0x0000007Fu | (static_cast<uint32_t>(pData[0] & 0x7F) << 24);
+        GetQueryHandler()->HandleQueryDatagram(&socket, uiSource, 4000, body.data(),
                                                static_cast<int>(body.size()));
         return 0;
     }
     int nSlot = pData[0] & 0x07;
     PrepareSlot(fuzz, nSlot, (pData[0] >> 3) & 0x03);
-    fuzz.pServer->m_pNetwork->DispatchRaw(nSlot, body.data(), static_cast<int>(body.size()));
+    fuzz.pPeer->InjectMessage(nSlot, body);
     // Store transfers the input started are pushed by the next tick.
+    Tick(fuzz, 5);
     const std::set<int> running = fuzz.pPeer->m_runningFileLists;
     for (int nRunning : running)
         fuzz.pPeer->FinishFileList(nRunning);

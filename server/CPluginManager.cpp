@@ -195,6 +195,7 @@ void BuildPluginFuncs(PluginFuncs* pFuncs)
     FillServerFuncs(pFuncs);
     FillPlayerFuncs(pFuncs);
     FillWorldEffectFuncs(pFuncs);
+    FillVehicleFuncs(pFuncs);
 }
 
 CPluginManager::CPluginManager() : m_nPluginCount(0)

@@ -12,6 +12,7 @@
 #include "players/CPlayerPool.h"
 #include "players/CPlayerSyncWorld.h"
 #include "world/CStreamer.h"
+#include "world/CVehiclePool.h"
 
 // The construction steps after the defaults, in start-up order. A failure
 // prints its line; the caller closes the log and exits with status 1.
@@ -47,6 +48,10 @@ bool CServer::Initialise(int argc, const char* const* argv)
     m_uiLastPerfReport = GetTimeSource()->GetTickMs();
     // The streamer, with one second between the starts of its player and vehicle passes.
     m_pStreamer = new CStreamer(m_pPlayerPool, 1000, 1000);
+    // Vehicles: an operator's handling rows first, then the pool the streamer streams.
+    LoadHandlingDefaults("handling.txt");
+    m_pVehiclePool = new CVehiclePool();
+    m_pStreamer->SetVehicleSource(m_pVehiclePool);
     SetPlayerSyncWorld(&m_SyncWorld);
     m_bEntityProcessing = true;
     return true;
@@ -60,6 +65,11 @@ CServer::~CServer()
         SetPlayerSyncWorld(nullptr);
     if (m_pPlayerPool)
         m_pPlayerPool->DeleteAll();
+    // Vehicles after the players (whose removal leaves their seats), before the streamer.
+    if (m_pStreamer && m_pVehiclePool)
+        m_pStreamer->SetVehicleSource(nullptr);
+    delete m_pVehiclePool;
+    m_pVehiclePool = nullptr;
     delete m_pPlayerPool;
     m_pPlayerPool = nullptr;
     delete m_pStreamer;

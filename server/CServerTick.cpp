@@ -6,6 +6,7 @@
 #include "net/CQueryHandler.h"
 #include "players/CPlayerPool.h"
 #include "world/CStreamer.h"
+#include "world/CVehiclePool.h"
 
 namespace
 {
@@ -49,6 +50,8 @@ void CServer::Tick()
         return;
     // Players: pending kicks, relays, far lists, away checks.
     MeasureStage(*this, PERF_PLAYERS, [this] { m_pPlayerPool->ProcessAll(); });
+    // Vehicles: respawn rules, unoccupied relays, update and respawn events.
+    MeasureStage(*this, PERF_VEHICLES, [this] { m_pVehiclePool->Process(); });
     // The streamer: one player and one vehicle per tick; it times its own two passes.
     m_pStreamer->Process(m_uiNow);
     // The in-game clock and its periodic re-broadcast.

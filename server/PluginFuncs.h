@@ -17,6 +17,9 @@ void FillServerFuncs(PluginFuncs* pFuncs);
 void FillPlayerFuncs(PluginFuncs* pFuncs);
 // Slots 78 and 79: explosions and sounds around a point.
 void FillWorldEffectFuncs(PluginFuncs* pFuncs);
+// Slots 175 and 220..292: putting players into vehicles, the vehicles and
+// their handling rules.
+void FillVehicleFuncs(PluginFuncs* pFuncs);
 
 // Expands a plugin's format with the C rules into the table's shared
 // 4096-byte buffer (longer output is cut) and returns that buffer. The text

@@ -6,6 +6,9 @@
 #include "players/CPlayerChat.h"
 #include "players/CPlayerSync.h"
 #include "players/PlayerHandlers.h"
+#include "players/CVehicleEntry.h"
+#include "world/VehicleHandlers.h"
+#include "world/VehicleMessages.h"
 
 namespace
 {
@@ -48,14 +51,14 @@ const SHandlerRow g_aHandlerRows[] = {
     {ID_WEAPON_LOST, &CPlayerSync::HandleWeaponLost},
     {ID_CLIENT_VALUE, &CPlayerSync::HandleClientValue},
     {ID_CLIENT_TEXT, &CPlayerHandlers::HandleClientText},
-    // Unoccupied sync, vehicle entry, pickups, vehicle reports, objects, key
-    // binds and store requests: guarded and dropped until their owners land.
-    {151, &HandleGuardedUnused},
-    {171, &HandleGuardedUnused},
+    {ID_UNOCCUPIED_SYNC, &CVehicleHandlers::HandleUnoccupiedSync},
+    {ID_REQUEST_ENTER_VEHICLE, &CVehicleEntry::HandleRequestEnter},
+    {ID_VEHICLE_EXPLODED, &CVehicleHandlers::HandleExploded},
+    {ID_VEHICLE_OPTION_REPORT, &CVehicleHandlers::HandleOptionReport},
+    {ID_VEHICLE_RADIO_CHANGE, &CVehicleHandlers::HandleRadioChange},
+    // Pickups, objects, key binds and store requests: guarded and dropped
+    // until their owners land.
     {178, &HandleGuardedUnused},
-    {179, &HandleGuardedUnused},
-    {180, &HandleGuardedUnused},
-    {181, &HandleGuardedUnused},
     {182, &HandleGuardedUnused},
     {183, &HandleGuardedUnused},
     {184, &HandleGuardedUnused},

@@ -267,13 +267,13 @@ void CPlayer::ProcessTick()
     CEntityLock lock(this);
     const uint32_t uiNow = Now();
     // An entry attempt that was not completed in time is abandoned.
-    if (m_byEntryState == 1 && m_uiEntryDeadline != 0 && uiNow > m_uiEntryDeadline)
+    if (m_byEntryState == 1 && m_uiEntryDeadline != 0 && ClockPassed(uiNow, m_uiEntryDeadline))
     {
         ProcessVehicleExit(this, true);
         if (IsMarkedForDeletion())
             return;
     }
-    if (m_bEntryLock && uiNow > m_uiEntryLockExpiry)
+    if (m_bEntryLock && ClockPassed(uiNow, m_uiEntryLockExpiry))
         m_bEntryLock = false;
     if (m_bSpawned && m_bySyncType != 0)
     {

@@ -20,9 +20,6 @@ void SendHiddenMapObjectsTo(CPlayer*) {}
 // Weapon data overrides (weapon data module, message 222).
 void SendWeaponDataTo(CPlayer*) {}
 
-// Vehicle handling rules of the models (handling rules module).
-void SendHandlingRulesTo(CPlayer*) {}
-
 // Coordinate markers the player can see (marker pool).
 void SendMarkersTo(CPlayer*) {}
 

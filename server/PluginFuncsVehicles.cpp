@@ -316,34 +316,20 @@ int32_t IsVehicleLocked(int32_t nVehicleId)
 }
 
 // Parts 0..10 and doors 0..4; another index changes nothing and answers 0.
-int32_t SetVehiclePartStatus(int32_t nVehicleId, int32_t nPart, int32_t nStatus)
+template <bool (CVehicle::*pfnSet)(int, int)>
+int32_t SetVehicleDamageStatus(int32_t nVehicleId, int32_t nIndex, int32_t nStatus)
 {
     CVehicle* pVehicle = VehicleOf(nVehicleId);
     if (!pVehicle)
         return 0;
     CEntityLock lock(pVehicle);
-    return pVehicle->SetPartDamage(nPart, nStatus) ? 1 : 0;
+    return (pVehicle->*pfnSet)(nIndex, nStatus) ? 1 : 0;
 }
 
-int32_t GetVehiclePartStatus(int32_t nVehicleId, int32_t nPart)
+template <int (*pfnGet)(uint32_t, int)> int32_t GetVehicleDamageStatus(int32_t nVehicleId, int32_t nIndex)
 {
     const CVehicle* pVehicle = VehicleOf(nVehicleId);
-    return pVehicle ? CVehicle::GetPartDamage(pVehicle->m_uiDamage, nPart) : 0;
-}
-
-int32_t SetVehicleDoorStatus(int32_t nVehicleId, int32_t nDoor, int32_t nStatus)
-{
-    CVehicle* pVehicle = VehicleOf(nVehicleId);
-    if (!pVehicle)
-        return 0;
-    CEntityLock lock(pVehicle);
-    return pVehicle->SetDoorDamage(nDoor, nStatus) ? 1 : 0;
-}
-
-int32_t GetVehicleDoorStatus(int32_t nVehicleId, int32_t nDoor)
-{
-    const CVehicle* pVehicle = VehicleOf(nVehicleId);
-    return pVehicle ? CVehicle::GetDoorDamage(pVehicle->m_uiDamage, nDoor) : 0;
+    return pVehicle ? pfnGet(pVehicle->m_uiDamage, nIndex) : 0;
 }
 
 int32_t SetVehicleDamageData(int32_t nVehicleId, int32_t nDamage)
@@ -528,10 +514,10 @@ void FillStateSlots(PluginFuncs* pFuncs)
     pFuncs->GetVehicleColours = GetVehicleColours;
     pFuncs->SetVehicleLocked = SetVehicleLocked;
     pFuncs->IsVehicleLocked = IsVehicleLocked;
-    pFuncs->SetVehiclePartStatus = SetVehiclePartStatus;
-    pFuncs->GetVehiclePartStatus = GetVehiclePartStatus;
-    pFuncs->SetVehicleDoorStatus = SetVehicleDoorStatus;
-    pFuncs->GetVehicleDoorStatus = GetVehicleDoorStatus;
+    pFuncs->SetVehiclePartStatus = SetVehicleDamageStatus<&CVehicle::SetPartDamage>;
+    pFuncs->GetVehiclePartStatus = GetVehicleDamageStatus<&CVehicle::GetPartDamage>;
+    pFuncs->SetVehicleDoorStatus = SetVehicleDamageStatus<&CVehicle::SetDoorDamage>;
+    pFuncs->GetVehicleDoorStatus = GetVehicleDamageStatus<&CVehicle::GetDoorDamage>;
     pFuncs->SetVehicleDamageData = SetVehicleDamageData;
     pFuncs->GetVehicleDamageData = GetVehicleDamageData;
     pFuncs->SetVehicleOptionFlag1 = SetVehicleOptionFlag<1>;

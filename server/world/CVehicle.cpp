@@ -330,23 +330,19 @@ int CVehicle::GetDoorDamage(uint32_t uiDamage, int nDoor)
 
 bool CVehicle::SetPartDamage(int nPart, int nState)
 {
-    if (nPart < 0 || nPart > PART_LAST)
-        return false;
-    if (IsMarkedForDeletion())
-        return true;
-    const int nShift = 2 * nPart;
-    m_uiDamage = (m_uiDamage & ~(3u << nShift)) | ((static_cast<uint32_t>(nState) & 3u) << nShift);
-    SendDamage();
-    return true;
+    return nPart >= 0 && nPart <= PART_LAST && SetDamageBits(2 * nPart, nState);
 }
 
 bool CVehicle::SetDoorDamage(int nDoor, int nState)
 {
-    if (nDoor < 0 || nDoor > DOOR_LAST)
-        return false;
+    return nDoor >= 0 && nDoor <= DOOR_LAST && SetDamageBits(DOOR_FIRST_BIT + 2 * nDoor, nState);
+}
+
+// One 2-bit state of the damage word; the rest of the word is kept.
+bool CVehicle::SetDamageBits(int nShift, int nState)
+{
     if (IsMarkedForDeletion())
         return true;
-    const int nShift = DOOR_FIRST_BIT + 2 * nDoor;
     m_uiDamage = (m_uiDamage & ~(3u << nShift)) | ((static_cast<uint32_t>(nState) & 3u) << nShift);
     SendDamage();
     return true;

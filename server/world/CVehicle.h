@@ -142,6 +142,7 @@ private:
     void SetDefaults();
     void NotifyAssignment(int nOld, int nNew);
     void RemoveOccupants();
+    bool SetDamageBits(int nShift, int nState);
     void RelayUnoccupiedSync();
     void RaiseUpdate(int nKind);
     bool ProcessRespawnRules(uint32_t uiNow);

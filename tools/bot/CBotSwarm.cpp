@@ -42,6 +42,7 @@ CBotSwarm::CBotSwarm(const SBotOptions& options) : m_options(options)
     config.strHost = options.strHost;
     config.usPort = static_cast<uint16_t>(options.nPort);
     config.dHz = options.dHz;
+    config.bVehicles = options.bVehicles;
     char szName[32];
     for (int i = 0; i < options.nBots; ++i)
     {

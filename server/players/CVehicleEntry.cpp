@@ -1,5 +1,7 @@
 #include "players/CVehicleEntry.h"
 
+#include <initializer_list>
+
 #include "BitStream.h"
 #include "CPluginManager.h"
 #include "CServer.h"

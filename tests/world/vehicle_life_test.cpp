@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "VehicleTestFixture.h"
+#include "players/CPlayerSync.h"
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
@@ -161,5 +162,27 @@ TEST_F(VehicleLifeTest, DeletingTheVehicleInsideItsEventsIsDeferred)
     EXPECT_EQ(Vehicle(nThird), nullptr);
     Host().SetHook(0, nullptr);
     EXPECT_EQ(Server().m_pVehiclePool->Count(), 0);
+}
+// A plugin that moves the player from inside the exit the streamer caused
+// streams the vehicle out in its own pass; the outer pass must not do it twice.
+TEST_F(VehicleLifeTest, TheStreamerLooksTheVehicleUpAgainAfterAnExitEvent)
+{
+    const int nId = Create(130, Vector(5.0f, 0.0f, 10.0f));
+    ASSERT_EQ(F()->PutPlayerInVehicle(0, nId, 0, 0, 1), 0);
+    Deliver(0, DrivingBytes(nId, 5.0f, 0.0f, 10.0f));
+    ASSERT_EQ(m_pFirst->m_byEntryState, ENTRY_INSIDE);
+    StreamAll();
+    Vehicle(nId)->m_usWorld = 2;
+    Peer().ClearSent();
+    Host().SetHook(0,
+                   [&](int, int nSlot, const int32_t* pnArgs, const char*)
+                   {
+                       if (nSlot == 14)
+                           F()->SetPlayerPosition(pnArgs[0], 0.0f, 0.0f, 10.0f);
+                   });
+    Server().m_pStreamer->StreamPlayer(m_pFirst);
+    Host().SetHook(0, nullptr);
+    EXPECT_EQ(m_pFirst->m_usEntryVehicle, 0);
+    EXPECT_THAT(VehicleIdsTo(0, wire::SV_VEHICLE_DESTROY), ElementsAre(nId));
 }
 } // namespace

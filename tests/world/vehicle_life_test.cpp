@@ -185,4 +185,21 @@ TEST_F(VehicleLifeTest, TheStreamerLooksTheVehicleUpAgainAfterAnExitEvent)
     EXPECT_EQ(m_pFirst->m_usEntryVehicle, 0);
     EXPECT_THAT(VehicleIdsTo(0, wire::SV_VEHICLE_DESTROY), ElementsAre(nId));
 }
+// The wreck respawn and the damage lock keep their times across the wrap of
+// the millisecond clock.
+TEST_F(VehicleLifeTest, TimersHoldAcrossTheClockWrap)
+{
+    const int nId = NearbyAssigned();
+    Harness().Time().m_uiTickMs = 0xFFFFFFFFu - 1000u;
+    Harness().Tick();
+    F()->ExplodeVehicle(nId);
+    F()->SetVehicleDamageData(nId, 0x55);
+    Harness().Tick(1999);
+    Deliver(0, UnoccupiedBytes(nId, 0, RecordAt(3.0f, 0.0f, 10.0f, 0)));
+    EXPECT_EQ(Vehicle(nId)->m_uiDamage, 0x55u) << "still locked after the wrap";
+    Harness().Tick(3001);
+    EXPECT_TRUE(Vehicle(nId)->m_bWrecked);
+    Harness().Tick(1);
+    EXPECT_FALSE(Vehicle(nId)->m_bWrecked);
+}
 } // namespace

@@ -13,15 +13,21 @@
 # (joins and warm-up left out); the whole-run CPU time, read from /proc just
 # before the process is stopped, is printed as well.
 #
-# Usage: bench/relay.sh [--bots N] [--hz R] [--seconds D] [--warmup W]
+# With --vehicles every bot first enters its own vehicle through the entry
+# request (the server runs the bench_vehicles plugin, which places vehicles
+# 1..100 where the bots walk; the baseline accepts every entry) and then sends
+# driver sync, 30 Hz unless --hz says otherwise.
+#
+# Usage: bench/relay.sh [--vehicles] [--bots N] [--hz R] [--seconds D] [--warmup W]
 #                       [--threads T] [--skip-build] [--build-dir DIR]
-# The same settings may come from the environment: BOTS, HZ, DURATION, WARMUP,
-# BOT_THREADS, SKIP_BUILD=1, BUILD_DIR.
+# The same settings may come from the environment: VEHICLES=1, BOTS, HZ,
+# DURATION, WARMUP, BOT_THREADS, SKIP_BUILD=1, BUILD_DIR.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BOTS=${BOTS:-100}
-HZ=${HZ:-20}
+VEHICLES=${VEHICLES:-0}
+HZ=${HZ:-}
 DURATION=${DURATION:-20}
 WARMUP=${WARMUP:-3}
 BOT_THREADS=${BOT_THREADS:-2}
@@ -31,6 +37,7 @@ HOST=127.0.0.1
 
 while [ $# -gt 0 ]; do
     case "$1" in
+    --vehicles) VEHICLES=1; shift ;;
     --bots) BOTS=$2; shift 2 ;;
     --hz) HZ=$2; shift 2 ;;
     --seconds) DURATION=$2; shift 2 ;;
@@ -41,6 +48,14 @@ while [ $# -gt 0 ]; do
     *) echo "relay.sh: unknown argument $1" >&2; exit 2 ;;
     esac
 done
+
+BOT_MODE=()
+if [ "$VEHICLES" = "1" ]; then
+    HZ=${HZ:-30}
+    BOT_MODE=(--vehicles)
+else
+    HZ=${HZ:-20}
+fi
 
 CLK_TCK=$(getconf CLK_TCK 2>/dev/null || echo 100)
 WORK=$(mktemp -d /tmp/orvn-relay-bench.XXXXXX)
@@ -74,7 +89,7 @@ build() {
     fi
     log "building Release in $BUILD_DIR"
     cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release -DORVN_TESTS=OFF -DORVN_BENCH=OFF >"$WORK/cmake.log"
-    cmake --build "$BUILD_DIR" -j2 --target orvn-server orvn-bot orvn-relay-baseline >>"$WORK/cmake.log" 2>&1 ||
+    cmake --build "$BUILD_DIR" -j2 --target orvn-server orvn-bot orvn-relay-baseline bench_vehicles >>"$WORK/cmake.log" 2>&1 ||
         { tail -30 "$WORK/cmake.log" >&2; exit 1; }
 }
 
@@ -151,6 +166,11 @@ run_target() {
     port=$(free_port)
     if [ "$name" = server ]; then
         printf 'bindhost %s\nport %s\nmaxplayers 100\n' "$HOST" "$port" >"$dir/server.cfg"
+        if [ "$VEHICLES" = "1" ]; then
+            mkdir -p "$dir/plugins"
+            cp "$BUILD_DIR/bin/plugins/bench_vehicles.so" "$dir/plugins/"
+            echo "plugins bench_vehicles" >>"$dir/server.cfg"
+        fi
     fi
     local args=() arg
     for arg in "$@"; do
@@ -170,7 +190,7 @@ run_target() {
     bot_rc=0
     timeout $((${DURATION%.*} + ${WARMUP%.*} + 120)) "$BUILD_DIR/bin/orvn-bot" --host "$HOST" --port "$port" \
         --bots "$BOTS" --hz "$HZ" --seconds "$DURATION" --warmup "$WARMUP" --threads "$BOT_THREADS" \
-        --cpu-pid "$pid" --cpu-hz "$CLK_TCK" >"$dir/bot.json" 2>"$dir/bot.err" &
+        --cpu-pid "$pid" --cpu-hz "$CLK_TCK" "${BOT_MODE[@]}" >"$dir/bot.json" 2>"$dir/bot.err" &
     BOT_PID=$!
     wait "$BOT_PID" || bot_rc=$?
     BOT_PID=""
@@ -213,8 +233,8 @@ B_RATE=${RESULT_RATE:-null} B_CPR=${RESULT_CPU_PER_RELAY:-null}
 CPU_RATIO=$(calc div "$S_CPR" "$B_CPR")
 LATENCY_RATIO=$(calc div "$S_P99" "$B_P99")
 echo "server CPU per relay / baseline CPU per relay: $CPU_RATIO; p99 latency ratio: $LATENCY_RATIO"
-printf '{"bots":%s,"hz":%s,"seconds":%s,"warmup":%s,"delivery":%s,"p50_ms":%s,"p99_ms":%s,"relays_per_s":%s,"server_cpu_s":%s,"server_window_cpu_s":%s,"server_peak_rss_kb":%s,"baseline_delivery":%s,"baseline_p50_ms":%s,"baseline_p99_ms":%s,"baseline_relays_per_s":%s,"baseline_cpu_s":%s,"baseline_window_cpu_s":%s,"baseline_peak_rss_kb":%s,"server_cpu_per_relay_us":%s,"baseline_cpu_per_relay_us":%s,"cpu_ratio":%s,"latency_ratio":%s,"status":"%s"}\n' \
-    "$BOTS" "$HZ" "$DURATION" "$WARMUP" "$S_DELIVERY" "$S_P50" "$S_P99" "$S_RATE" "$S_CPU" "$S_WCPU" "$S_RSS" \
+printf '{"mode":"%s","bots":%s,"hz":%s,"seconds":%s,"warmup":%s,"delivery":%s,"p50_ms":%s,"p99_ms":%s,"relays_per_s":%s,"server_cpu_s":%s,"server_window_cpu_s":%s,"server_peak_rss_kb":%s,"baseline_delivery":%s,"baseline_p50_ms":%s,"baseline_p99_ms":%s,"baseline_relays_per_s":%s,"baseline_cpu_s":%s,"baseline_window_cpu_s":%s,"baseline_peak_rss_kb":%s,"server_cpu_per_relay_us":%s,"baseline_cpu_per_relay_us":%s,"cpu_ratio":%s,"latency_ratio":%s,"status":"%s"}\n' \
+    "$([ "$VEHICLES" = 1 ] && echo vehicles || echo on-foot)" "$BOTS" "$HZ" "$DURATION" "$WARMUP" "$S_DELIVERY" "$S_P50" "$S_P99" "$S_RATE" "$S_CPU" "$S_WCPU" "$S_RSS" \
     "$B_DELIVERY" "$B_P50" "$B_P99" "$B_RATE" "$B_CPU" "$B_WCPU" "$B_RSS" "$S_CPR" "$B_CPR" "$CPU_RATIO" \
     "$LATENCY_RATIO" "$STATUS"
 [ "$STATUS" = ok ]

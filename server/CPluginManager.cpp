@@ -242,6 +242,7 @@ void BuildPluginFuncs(PluginFuncs* pFuncs)
     FillPickupFuncs(pFuncs);
     FillObjectFuncs(pFuncs);
     FillContentFuncs(pFuncs);
+    FillVehicleFuncs(pFuncs);
 }
 
 CPluginManager::CPluginManager() : m_nPluginCount(0)

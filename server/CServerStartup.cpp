@@ -16,6 +16,7 @@
 #include "world/CObjectPool.h"
 #include "world/CPickupPool.h"
 #include "world/CStreamer.h"
+#include "world/CVehiclePool.h"
 
 // The construction steps after the defaults, in start-up order. A failure
 // prints its line; the caller closes the log and exits with status 1.
@@ -66,6 +67,10 @@ bool CServer::Initialise(int argc, const char* const* argv)
     // Each hands itself to the streamer as the source of its kind.
     m_pPickupPool = new CPickupPool(m_pStreamer);
     m_pObjectPool = new CObjectPool(m_pStreamer);
+    // Vehicles: an operator's handling rows first, then the pool the streamer streams.
+    LoadHandlingDefaults("handling.txt");
+    m_pVehiclePool = new CVehiclePool();
+    m_pStreamer->SetVehicleSource(m_pVehiclePool);
     SetPlayerSyncWorld(&m_SyncWorld);
     m_bEntityProcessing = true;
     return true;
@@ -79,6 +84,11 @@ CServer::~CServer()
         SetPlayerSyncWorld(nullptr);
     if (m_pPlayerPool)
         m_pPlayerPool->DeleteAll();
+    // Vehicles after the players (whose removal leaves their seats), before the streamer.
+    if (m_pStreamer && m_pVehiclePool)
+        m_pStreamer->SetVehicleSource(nullptr);
+    delete m_pVehiclePool;
+    m_pVehiclePool = nullptr;
     delete m_pPlayerPool;
     m_pPlayerPool = nullptr;
     delete m_pObjectPool;

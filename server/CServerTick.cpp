@@ -11,6 +11,7 @@
 #include "world/CObjectPool.h"
 #include "world/CPickupPool.h"
 #include "world/CStreamer.h"
+#include "world/CVehiclePool.h"
 
 namespace
 {
@@ -58,6 +59,8 @@ void CServer::Tick()
         return;
     // Players: pending kicks, relays, far lists, away checks.
     MeasureStage(*this, PERF_PLAYERS, [this] { m_pPlayerPool->ProcessAll(); });
+    // Vehicles: respawn rules, unoccupied relays, update and respawn events.
+    MeasureStage(*this, PERF_VEHICLES, [this] { m_pVehiclePool->Process(); });
     // Collected pickups that show again, then moving objects' grid cells.
     MeasureStage(*this, PERF_PICKUPS, [this] { m_pPickupPool->ProcessAll(m_uiNow); });
     MeasureStage(*this, PERF_OBJECTS, [this] { m_pObjectPool->ProcessAll(m_uiNow); });

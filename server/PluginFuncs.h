@@ -26,6 +26,9 @@ void FillObjectFuncs(PluginFuncs* pFuncs);
 // Slots 80..96, 111 and 112: hidden map objects, weapon data, key binds,
 // markers and radio stations.
 void FillContentFuncs(PluginFuncs* pFuncs);
+// Slots 175 and 220..292: putting players into vehicles, the vehicles and
+// their handling rules.
+void FillVehicleFuncs(PluginFuncs* pFuncs);
 
 // Expands a plugin's format with the C rules into the table's shared
 // 4096-byte buffer (longer output is cut) and returns that buffer. The text

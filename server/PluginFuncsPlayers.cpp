@@ -621,13 +621,7 @@ int32_t GetPlayerAimPosition(int32_t nPlayerId, float* pfX, float* pfY, float* p
     return GetAimVector(nPlayerId, false, pfX, pfY, pfZ);
 }
 
-// Vehicles (175..179).
-
-// No vehicle can be named yet, so the entry is never attempted.
-int32_t PutPlayerInVehicle(int32_t, int32_t, int32_t, int32_t, int32_t)
-{
-    return 0;
-}
+// Vehicles (176..179; 175 is with the vehicle functions).
 
 int32_t RemovePlayerFromVehicle(int32_t nPlayerId)
 {
@@ -910,10 +904,9 @@ void FillMotionSlots(PluginFuncs* pFuncs)
     pFuncs->GetPlayerExtraState = GetPlayerExtraState;
 }
 
-// Vehicle seats (175..179).
+// Vehicle seats (176..179).
 void FillVehiclesSlots(PluginFuncs* pFuncs)
 {
-    pFuncs->PutPlayerInVehicle = PutPlayerInVehicle;
     pFuncs->RemovePlayerFromVehicle = RemovePlayerFromVehicle;
     pFuncs->GetPlayerInVehicleStatus = GetPlayerInVehicleStatus;
     pFuncs->GetPlayerInVehicleSlot = GetPlayerInVehicleSlot;

@@ -108,7 +108,6 @@ static void FillPlayerStubs(PluginFuncs* pFuncs)
     STUB(GetPlayerHeading, 0);
     STUB(SetPlayerExtraState, 0);
     STUB(GetPlayerExtraState, 0);
-    STUB(PutPlayerInVehicle, 0);
     STUB(RemovePlayerFromVehicle, 0);
     STUB(GetPlayerInVehicleStatus, 0);
     STUB(GetPlayerInVehicleSlot, -1);
@@ -162,88 +161,9 @@ static void FillPlayerStubs(PluginFuncs* pFuncs)
     STUB(GetPlayerAimPosition, 0);
 }
 
-// Vehicles and handling rules (220..292).
-static void FillVehicleStubs(PluginFuncs* pFuncs)
-{
-    STUB(CreateVehicle, 0);
-    STUB(DeleteVehicle, 0);
-    STUB(GetVehicleSyncSource, -1);
-    STUB(GetVehicleSyncType, -1);
-    STUB(IsVehicleStreamedForPlayer, 0);
-    STUB(SetVehicleWorld, 0);
-    STUB(GetVehicleWorld, -1);
-    STUB(GetVehicleModel, 0);
-    STUB(GetVehicleOccupant, -1);
-    STUB(RespawnVehicle, 0);
-    STUB(SetVehicleOptionByte, 0);
-    STUB(GetVehicleOptionByte, 0);
-    STUB(ExplodeVehicle, 0);
-    STUB(IsVehicleWrecked, 0);
-    STUB(SetVehiclePosition, 0);
-    STUB(GetVehiclePosition, 0);
-    STUB(SetVehicleRotation, 0);
-    STUB(SetVehicleRotationEuler, 0);
-    STUB(GetVehicleRotation, 0);
-    STUB(GetVehicleRotationEuler, 0);
-    STUB(SetVehicleSpeed, 0);
-    STUB(GetVehicleSpeed, 0);
-    STUB(AddVehicleSpeed, 0);
-    STUB(SetVehicleRelativeSpeed, 0);
-    STUB(GetVehicleRelativeSpeed, 0);
-    STUB(AddVehicleRelativeSpeed, 0);
-    STUB(SetVehicleTurnSpeed, 0);
-    STUB(GetVehicleTurnSpeed, 0);
-    STUB(AddVehicleTurnSpeed, 0);
-    STUB(SetVehicleRelativeTurnSpeed, 0);
-    STUB(GetVehicleRelativeTurnSpeed, 0);
-    STUB(AddVehicleRelativeTurnSpeed, 0);
-    STUB(SetVehicleSpawnPosition, 0);
-    STUB(GetVehicleSpawnPosition, 0);
-    STUB(SetVehicleSpawnRotation, 0);
-    STUB(SetVehicleSpawnRotationEuler, 0);
-    STUB(GetVehicleSpawnRotation, 0);
-    STUB(GetVehicleSpawnRotationEuler, 0);
-    STUB(SetVehicleIdleRespawnTimer, 0);
-    STUB(GetVehicleIdleRespawnTimer, 0);
-    STUB(SetVehicleHealth, 0);
-    STUB(GetVehicleHealth, 0);
-    STUB(SetVehicleColours, 0);
-    STUB(GetVehicleColours, 0);
-    STUB(SetVehicleLocked, 0);
-    STUB(IsVehicleLocked, 0);
-    STUB(SetVehiclePartStatus, 0);
-    STUB(GetVehiclePartStatus, 0);
-    STUB(SetVehicleDoorStatus, 0);
-    STUB(GetVehicleDoorStatus, 0);
-    STUB(SetVehicleDamageData, 0);
-    STUB(GetVehicleDamageData, 0);
-    STUB(SetVehicleOptionFlag1, 0);
-    STUB(GetVehicleOptionFlag1, 0);
-    STUB(SetVehicleOptionFlag0, 0);
-    STUB(GetVehicleOptionFlag0, 0);
-    STUB(SetVehicleRadio, 0);
-    STUB(GetVehicleRadio, -1);
-    STUB(SetVehicleRadioFlag, 0);
-    STUB(GetVehicleRadioFlag, 0);
-    STUB(GetVehicleOptionFlag2, -1);
-    STUB(SetVehicleOptionFlag2, 0);
-    STUB(ResetAllVehicleHandlings, 0);
-    STUB(ExistsHandlingRule, 0);
-    STUB(SetHandlingRule, 0);
-    STUB(GetHandlingRule, 0);
-    STUB(ResetHandlingRule, 0);
-    STUB(ResetHandling, 0);
-    STUB(ExistsInstHandlingRule, 0);
-    STUB(SetInstHandlingRule, 0);
-    STUB(GetInstHandlingRule, 0);
-    STUB(ResetInstHandlingRule, 0);
-    STUB(ResetInstHandling, 0);
-}
-
 void FillStubFuncs(PluginFuncs* pFuncs)
 {
     FillMessageStubs(pFuncs);
     FillWorldStubs(pFuncs);
     FillPlayerStubs(pFuncs);
-    FillVehicleStubs(pFuncs);
 }

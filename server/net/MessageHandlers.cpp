@@ -9,6 +9,9 @@
 #include "players/CPlayerSync.h"
 #include "players/PlayerHandlers.h"
 #include "world/CWorldHandlers.h"
+#include "players/CVehicleEntry.h"
+#include "world/VehicleHandlers.h"
+#include "world/VehicleMessages.h"
 
 namespace
 {
@@ -51,14 +54,12 @@ const SHandlerRow g_aHandlerRows[] = {
     {ID_WEAPON_LOST, &CPlayerSync::HandleWeaponLost},
     {ID_CLIENT_VALUE, &CPlayerSync::HandleClientValue},
     {ID_CLIENT_TEXT, &CPlayerHandlers::HandleClientText},
-    // Unoccupied sync, vehicle entry and vehicle reports: guarded and dropped
-    // until their owners land; between them the pickup claim.
-    {151, &HandleGuardedUnused},
-    {171, &HandleGuardedUnused},
+    {ID_UNOCCUPIED_SYNC, &CVehicleHandlers::HandleUnoccupiedSync},
+    {ID_REQUEST_ENTER_VEHICLE, &CVehicleEntry::HandleRequestEnter},
     {ID_PICKUP_CLAIM, &CWorldHandlers::HandlePickupClaim},
-    {179, &HandleGuardedUnused},
-    {180, &HandleGuardedUnused},
-    {181, &HandleGuardedUnused},
+    {ID_VEHICLE_EXPLODED, &CVehicleHandlers::HandleExploded},
+    {ID_VEHICLE_OPTION_REPORT, &CVehicleHandlers::HandleOptionReport},
+    {ID_VEHICLE_RADIO_CHANGE, &CVehicleHandlers::HandleRadioChange},
     {ID_OBJECT_SHOT, &CWorldHandlers::HandleObjectShot},
     {ID_OBJECT_TOUCHED, &CWorldHandlers::HandleObjectTouched},
     {ID_KEY_BIND, &CKeyBinds::HandleKeyEvent},

@@ -8,7 +8,7 @@
 #include "players/CPlayer.h"
 #include "players/CPlayerPool.h"
 #include "world/ContentMessages.h"
-#include "world/WorldContentStubs.h"
+#include "world/WorldContent.h"
 
 void CKeyBinds::Clear()
 {

@@ -9,7 +9,7 @@
 #include "players/CPlayerSync.h"
 #include "players/PlayerMessages.h"
 #include "world/CStreamer.h"
-#include "world/WorldContentStubs.h"
+#include "world/WorldContent.h"
 
 namespace
 {

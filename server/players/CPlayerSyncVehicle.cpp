@@ -41,6 +41,17 @@ void FreeDoor(SVehicleSeats& seats, uint8_t byDoor)
     seats.abyDoorPlayer[byDoor] = SEAT_NO_PLAYER;
 }
 
+// After OnPlayerEnterVehicle: a plugin may have taken the player out again
+// (or put it elsewhere), and then it is neither seated nor simulating.
+bool StillSeated(const CPlayer* pPlayer, const SVehicleSeats& seats, int nVehicleId, int nSeat)
+{
+    if (pPlayer->m_usEntryVehicle != nVehicleId || pPlayer->m_byEntryState != ENTRY_INSIDE)
+        return false;
+    if (nSeat < 0)
+        return seats.byDriver == pPlayer->GetSlot() && seats.byDriverState == SEAT_OCCUPIED;
+    return seats.abyPassenger[nSeat] == pPlayer->GetSlot() && seats.abyPassengerState[nSeat] == SEAT_OCCUPIED;
+}
+
 // The reservation has become a seat.
 void CompleteEntry(CPlayer* pPlayer, SVehicleSeats& seats)
 {
@@ -159,7 +170,7 @@ bool CPlayerSync::AcceptDriver(CPlayer* pPlayer, int nVehicleId)
     CEntityLock lock(pVehicle);
     if (g_pPluginManager)
         g_pPluginManager->OnPlayerEnterVehicle(pPlayer, pVehicle, 0);
-    if (pPlayer->IsMarkedForDeletion())
+    if (pPlayer->IsMarkedForDeletion() || !StillSeated(pPlayer, seats, nVehicleId, -1))
         return false;
     if (!pVehicle->IsMarkedForDeletion())
     {
@@ -199,5 +210,5 @@ bool CPlayerSync::AcceptPassenger(CPlayer* pPlayer, int nVehicleId, int nSeat)
     }
     if (g_pPluginManager)
         g_pPluginManager->OnPlayerEnterVehicle(pPlayer, pVehicle, nSeat + 1);
-    return !pPlayer->IsMarkedForDeletion();
+    return !pPlayer->IsMarkedForDeletion() && StillSeated(pPlayer, seats, nVehicleId, nSeat);
 }

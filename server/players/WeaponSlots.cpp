@@ -1,6 +1,6 @@
 #include "players/WeaponSlots.h"
 
-#include "world/WorldContentStubs.h"
+#include "world/WorldContent.h"
 
 namespace
 {

@@ -7,7 +7,7 @@
 #include "CServer.h"
 #include "TextUtil.h"
 #include "net/CNetFileList.h"
-#include "world/WorldContentStubs.h"
+#include "world/WorldContent.h"
 
 namespace
 {

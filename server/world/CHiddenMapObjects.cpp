@@ -4,7 +4,7 @@
 #include "players/CPlayer.h"
 #include "world/CStreamer.h"
 #include "world/ContentMessages.h"
-#include "world/WorldContentStubs.h"
+#include "world/WorldContent.h"
 
 namespace
 {

@@ -6,7 +6,7 @@
 #include "TextUtil.h"
 #include "players/CPlayer.h"
 #include "world/ContentMessages.h"
-#include "world/WorldContentStubs.h"
+#include "world/WorldContent.h"
 
 CRadioStations::CRadioStations()
 {

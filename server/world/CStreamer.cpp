@@ -398,7 +398,14 @@ void CStreamer::StreamOutVehicles(CPlayer* pPlayer)
         if (!m_Vehicles.IsStreamed(nSlot, nId) || !GetVehicleState(nId, vPosition, nWorld))
             continue;
         if (nWorld != pPlayer->m_usWorld && pPlayer->m_usEntryVehicle == nId)
+        {
             RunVehicleExit(pPlayer);
+            // The exit event may have moved the player (a nested pass streamed
+            // the vehicle out already) or replaced the vehicle in its slot.
+            if (pPlayer->IsMarkedForDeletion() || !m_Vehicles.IsStreamed(nSlot, nId) ||
+                !GetVehicleState(nId, vPosition, nWorld))
+                continue;
+        }
         if (pPlayer->m_usEntryVehicle != nId &&
             (!InCombinedRange(pPlayer, vPosition, VEHICLE_OUT) || nWorld != pPlayer->m_usWorld))
             VehicleOut(pPlayer, nId, false);
@@ -575,6 +582,15 @@ void CStreamer::RunVehiclePass(uint32_t uiNow)
         return;
     }
     m_nNextVehicle = VEHICLE_PASS_FIRST;
+}
+
+void CStreamer::StreamVehicleIn(CPlayer* pPlayer, int nVehicleId)
+{
+    Vector vPosition;
+    int nWorld;
+    if (pPlayer && m_Vehicles.IsValidPair(pPlayer->GetSlot(), nVehicleId) &&
+        !m_Vehicles.IsStreamed(pPlayer->GetSlot(), nVehicleId) && GetVehicleState(nVehicleId, vPosition, nWorld))
+        VehicleIn(pPlayer, nVehicleId);
 }
 
 // Only a vehicle nobody sits in (or one already given to its nearest player)

@@ -130,6 +130,10 @@ public:
     // its grid cell. A spectator keeps what it sees through its target.
     void OnPlayerLeftWorld(CPlayer* pPlayer);
 
+    // Streams the vehicle in for the player whatever the distance (the
+    // vehicle a player is let into); nothing when it already is.
+    void StreamVehicleIn(CPlayer* pPlayer, int nVehicleId);
+
     // Offers an unoccupied vehicle the nearest player that has it streamed in.
     void CheckVehicleProximity(int nVehicleId);
 

@@ -2,57 +2,87 @@
 
 #include "CServer.h"
 #include "world/CObjectPool.h"
+#include "world/CVehicle.h"
+#include "world/CVehiclePool.h"
 
 // ---- Vehicles: answered by the vehicle pool --------------------------------
-// Until the vehicle pool exists no vehicle can be found, so the sync never
-// reaches the other vehicle questions.
 
-CVehicle* CSyncWorld::FindVehicle(int /*nVehicleId*/)
+namespace
 {
-    return nullptr;
+CVehiclePool* Vehicles()
+{
+    return g_pServer ? g_pServer->m_pVehiclePool : nullptr;
+}
+} // namespace
+
+CVehicle* CSyncWorld::FindVehicle(int nVehicleId)
+{
+    CVehiclePool* pPool = Vehicles();
+    return pPool ? pPool->Get(nVehicleId) : nullptr;
 }
 
-SVehicleSeats* CSyncWorld::GetSeats(CVehicle* /*pVehicle*/)
+SVehicleSeats* CSyncWorld::GetSeats(CVehicle* pVehicle)
 {
-    return nullptr;
+    return &pVehicle->m_Seats;
 }
 
-void CSyncWorld::GetVehiclePlacement(CVehicle* /*pVehicle*/, Vector& /*vPosition*/, Quaternion& /*qRotation*/)
+void CSyncWorld::GetVehiclePlacement(CVehicle* pVehicle, Vector& vPosition, Quaternion& qRotation)
 {
+    vPosition = pVehicle->m_vPosition;
+    qRotation = pVehicle->m_qRotation;
 }
 
-int CSyncWorld::GetVehicleModel(CVehicle* /*pVehicle*/)
+int CSyncWorld::GetVehicleModel(CVehicle* pVehicle)
 {
-    return 0;
+    return pVehicle->m_byModel;
 }
 
-int CSyncWorld::GetOccupancyState(CVehicle* /*pVehicle*/)
+int CSyncWorld::GetOccupancyState(CVehicle* pVehicle)
 {
-    return OCCUPANCY_NONE;
+    return pVehicle->m_nOccupancyState;
 }
 
-void CSyncWorld::SetOccupancyState(CVehicle* /*pVehicle*/, int /*nState*/) {}
-
-int CSyncWorld::GetAssignedPlayer(CVehicle* /*pVehicle*/)
+void CSyncWorld::SetOccupancyState(CVehicle* pVehicle, int nState)
 {
-    return SEAT_NO_PLAYER;
+    if (!pVehicle->IsMarkedForDeletion())
+        pVehicle->m_nOccupancyState = nState;
 }
 
-void CSyncWorld::AssignVehicle(CVehicle* /*pVehicle*/, int /*nSlot*/) {}
-
-void CSyncWorld::ReassignVehicle(CVehicle* /*pVehicle*/) {}
-
-void CSyncWorld::ApplyDriverSync(CVehicle* /*pVehicle*/, int /*nSlot*/, const SVehicleSyncRecord& /*record*/)
+int CSyncWorld::GetAssignedPlayer(CVehicle* pVehicle)
 {
+    return pVehicle->m_byAssignedPlayer;
 }
 
-void CSyncWorld::NoteVehicleSynced(CVehicle* /*pVehicle*/) {}
-
-void CSyncWorld::BuildDriverRecord(CVehicle* /*pVehicle*/, SVehicleSyncRecord& /*record*/) {}
-
-void CSyncWorld::ApplyExplosion(CVehicle* /*pVehicle*/, int /*nType*/, const Vector& /*vPosition*/,
-                                CPlayer* /*pCause*/)
+void CSyncWorld::AssignVehicle(CVehicle* pVehicle, int nSlot)
 {
+    pVehicle->Assign(nSlot);
+}
+
+void CSyncWorld::ReassignVehicle(CVehicle* pVehicle)
+{
+    pVehicle->Reassign();
+}
+
+void CSyncWorld::ApplyDriverSync(CVehicle* pVehicle, int nSlot, const SVehicleSyncRecord& record)
+{
+    pVehicle->ApplyUnoccupiedSync(nSlot, record);
+}
+
+// Every accepted driver or passenger sync counts as use of the vehicle.
+void CSyncWorld::NoteVehicleSynced(CVehicle* pVehicle)
+{
+    if (!pVehicle->IsMarkedForDeletion() && g_pServer)
+        pVehicle->m_uiLastUsed = g_pServer->m_uiNow;
+}
+
+void CSyncWorld::BuildDriverRecord(CVehicle* pVehicle, SVehicleSyncRecord& record)
+{
+    pVehicle->BuildSyncRecord(record);
+}
+
+void CSyncWorld::ApplyExplosion(CVehicle* pVehicle, int nType, const Vector& vPosition, CPlayer* pCause)
+{
+    pVehicle->ApplyExplosion(nType, vPosition, pCause);
 }
 
 // ---- Objects: answered by the object pool ----------------------------------

@@ -10,7 +10,7 @@
 #include "CServer.h"
 #include "players/CPlayer.h"
 #include "world/ContentMessages.h"
-#include "world/WorldContentStubs.h"
+#include "world/WorldContent.h"
 
 namespace
 {

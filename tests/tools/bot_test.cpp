@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <optional>
 #include <thread>
@@ -401,6 +402,43 @@ TEST(BotSwarm, ChurningBotsLeaveAndJoinAgainAndChat)
     EXPECT_LE(nConnects, report.ullJoins + 3) << strOut;
     EXPECT_EQ(strOut.find("(timeout)"), std::string::npos) << strOut;
     EXPECT_EQ(strOut.find("Kicking"), std::string::npos) << strOut;
+}
+
+// Each bot enters its own vehicle through the entry request and drives it;
+// the drivers' relays reach the others as they do on foot, from the server
+// and from the bare relay alike.
+TEST(BotSwarm, DriversEnterTheirVehiclesAndAreRelayedToTheOthers)
+{
+    CTempDir folder;
+    const int nPort = FindFreeUdpPort();
+    std::filesystem::create_directories(folder.File("plugins"));
+    std::filesystem::create_symlink(std::string(ORVN_BINARY_DIR) + "/bin/plugins/bench_vehicles.so",
+                                    folder.File("plugins/bench_vehicles.so"));
+    folder.Write("server.cfg", "bindhost 127.0.0.1\nport " + std::to_string(nPort) +
+                                   "\nmaxplayers 100\nplugins bench_vehicles\n");
+    CServerProcess server;
+    ASSERT_TRUE(server.Start(folder.Path(), {"-allow-server-runas-root"}));
+    ASSERT_TRUE(server.WaitForOutput("Started", 10000)) << server.Output();
+    SBotOptions options = ShortRun(nPort, false);
+    options.dWarmup = 2.0;
+    options.bVehicles = true;
+    SBotReport report;
+    CBotSwarm swarm(options);
+    ASSERT_TRUE(swarm.Run(report)) << FormatReportJson(report);
+    EXPECT_EQ(report.nSpawned, 3) << report.strFirstFailure;
+    EXPECT_EQ(report.nLost, 0) << report.strFirstFailure;
+    EXPECT_GE(Delivery(report), 0.98) << FormatReportJson(report);
+    EXPECT_EQ(report.ullMalformed, 0u);
+    EXPECT_EQ(server.Stop(), 0);
+
+    const int nBaselinePort = FindFreeUdpPort();
+    CBaselineThread baseline(nBaselinePort);
+    ASSERT_TRUE(baseline.Started());
+    options.nPort = nBaselinePort;
+    SBotReport baselineReport;
+    CBotSwarm baselineSwarm(options);
+    ASSERT_TRUE(baselineSwarm.Run(baselineReport)) << FormatReportJson(baselineReport);
+    EXPECT_GE(Delivery(baselineReport), 0.98) << FormatReportJson(baselineReport);
 }
 
 namespace

@@ -22,6 +22,10 @@ namespace
 constexpr uint8_t kTimestampMarker = 27;
 constexpr size_t kStampBytes = 4;
 constexpr size_t kRelayBytes = 1 + 1 + sizeof(wire::SOnFootRecord);
+constexpr size_t kDriverBytes = sizeof(wire::SDriverRecord) + sizeof(wire::SVehicleRecord);
+constexpr size_t kDriverRelayBytes = 1 + 1 + kDriverBytes;
+constexpr int kClientEnterVehicle = 171;
+constexpr int kEnterVehicle = 162;
 constexpr uint32_t kGenerationOne = 1u << 8;
 constexpr uint8_t kMaxNameLength = 23;
 constexpr const char* kServerName = "relay baseline";
@@ -175,6 +179,15 @@ void CRelayBaseline::Dispatch(int nIndex, const RakNet::SystemAddress& address, 
     case wire::CL_ONFOOT_SYNC:
         OnOnFootSync(nIndex, address, pPayload, nLength);
         break;
+    case wire::CL_DRIVER_SYNC:
+        if (m_abJoined[nIndex] && nLength >= kStampBytes + kDriverBytes)
+        {
+            Relay(nIndex, address, wire::SV_DRIVER_RELAY, pPayload + kStampBytes, kDriverBytes);
+        }
+        break;
+    case kClientEnterVehicle:
+        OnEnterVehicle(nIndex, address, pPayload, nLength);
+        break;
     default:
         break;
     }
@@ -221,15 +234,51 @@ void CRelayBaseline::OnOnFootSync(int nIndex, const RakNet::SystemAddress& addre
     {
         return;
     }
+    Relay(nIndex, address, wire::SV_ONFOOT_RELAY, pPayload + kStampBytes, sizeof(wire::SOnFootRecord));
+}
+
+// Every entry is accepted at once: the requester gets its own copy of the
+// announcement (with a radio station and flag), nobody else anything.
+void CRelayBaseline::OnEnterVehicle(int nIndex, const RakNet::SystemAddress& address, const uint8_t* pPayload,
+                                    size_t nLength)
+{
+    testclient::CPayloadReader reader(pPayload, nLength);
+    uint16_t usVehicleId = 0;
+    uint8_t abyApproach[3] = {};
+    reader.U16(usVehicleId);
+    reader.U8(abyApproach[0]);
+    reader.U8(abyApproach[1]);
+    if (!m_abJoined[nIndex] || !reader.U8(abyApproach[2]))
+    {
+        return;
+    }
+    testclient::CMessageBuilder body;
+    body.U32(static_cast<uint32_t>(nIndex) | kGenerationOne)
+        .U16(usVehicleId)
+        .U8(abyApproach[0])
+        .U8(abyApproach[1])
+        .U8(abyApproach[2])
+        .U8(0)
+        .Bit(false);
+    RakNet::BitStream stream;
+    testclient::WriteMessageId(stream, kEnterVehicle);
+    testclient::AppendBits(stream, body.Stream());
+    m_pPeer->Send(&stream, HIGH_PRIORITY, RELIABLE, 0, address, false);
+}
+
+void CRelayBaseline::Relay(int nIndex, const RakNet::SystemAddress& address, int nRelayId,
+                           const uint8_t* pRecord, size_t nRecordBytes)
+{
     ++m_ullSyncs;
-    uint8_t abyRelay[kRelayBytes];
-    abyRelay[0] = static_cast<uint8_t>(wire::SV_ONFOOT_RELAY);
+    uint8_t abyRelay[kDriverRelayBytes > kRelayBytes ? kDriverRelayBytes : kRelayBytes];
+    const size_t nBytes = 2 + nRecordBytes;
+    abyRelay[0] = static_cast<uint8_t>(nRelayId);
     abyRelay[1] = static_cast<uint8_t>(nIndex);
-    std::memcpy(abyRelay + 2, pPayload + kStampBytes, sizeof(wire::SOnFootRecord));
+    std::memcpy(abyRelay + 2, pRecord, nRecordBytes);
     const char* pRelay = reinterpret_cast<const char*>(abyRelay);
     if (m_options.bBroadcast)
     {
-        m_pPeer->Send(pRelay, static_cast<int>(kRelayBytes), HIGH_PRIORITY, UNRELIABLE, 0, address, true);
+        m_pPeer->Send(pRelay, static_cast<int>(nBytes), HIGH_PRIORITY, UNRELIABLE, 0, address, true);
         m_ullRelays += static_cast<uint64_t>(std::max(0, JoinedCount() - 1));
         return;
     }
@@ -237,8 +286,8 @@ void CRelayBaseline::OnOnFootSync(int nIndex, const RakNet::SystemAddress& addre
     {
         if (i != nIndex && m_abJoined[i])
         {
-            m_pPeer->Send(pRelay, static_cast<int>(kRelayBytes), HIGH_PRIORITY, UNRELIABLE, 0,
-                          m_aAddresses[i], false);
+            m_pPeer->Send(pRelay, static_cast<int>(nBytes), HIGH_PRIORITY, UNRELIABLE, 0, m_aAddresses[i],
+                          false);
             ++m_ullRelays;
         }
     }

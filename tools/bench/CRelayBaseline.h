@@ -7,7 +7,8 @@
 // on-foot sync on at once to every other joined connection as the relay
 // message (slot, then the 40-byte record exactly as it came), unreliable and
 // high priority, like the game server's relay. Nothing is stored, checked or
-// batched per tick.
+// batched per tick. Driver sync is relayed the same way, and every vehicle
+// entry request is accepted at once with the requester's copy of 162.
 
 #include <atomic>
 #include <cstddef>
@@ -65,6 +66,11 @@ private:
                        size_t nLength);
     void OnOnFootSync(int nIndex, const RakNet::SystemAddress& address, const uint8_t* pPayload,
                       size_t nLength);
+    void OnEnterVehicle(int nIndex, const RakNet::SystemAddress& address, const uint8_t* pPayload,
+                        size_t nLength);
+    // Sends the record on to every other joined connection behind the sender's slot.
+    void Relay(int nIndex, const RakNet::SystemAddress& address, int nRelayId, const uint8_t* pRecord,
+               size_t nRecordBytes);
     void SendBodyless(const RakNet::SystemAddress& address, int nId, int nReliability);
 
     SRelayOptions m_options;

@@ -91,6 +91,7 @@ const SOptionSpec kOptions[] = {
     Real("--hz", 0.1, 1000.0, &SBotOptions::dHz),
     Real("--seconds", 0.1, 86400.0, &SBotOptions::dSeconds),
     Flag("--spread", &SBotOptions::bSpread),
+    Flag("--vehicles", &SBotOptions::bVehicles),
     Real("--warmup", 0.0, 3600.0, &SBotOptions::dWarmup),
     Real("--drain", 0.0, 60.0, &SBotOptions::dDrain),
     Real("--setup-timeout", 1.0, 3600.0, &SBotOptions::dSetupTimeout),
@@ -182,7 +183,8 @@ bool ParseBotOptions(int argc, const char* const* argv, SBotOptions& options, st
 const char* BotUsage()
 {
     return "usage: orvn-bot [--host 127.0.0.1] [--port 8192] [--bots 10] [--hz 20] [--seconds 10]\n"
-           "                [--spread] [--warmup 3] [--drain 1] [--setup-timeout 60] [--threads 2]\n"
+           "                [--spread] [--vehicles] [--warmup 3] [--drain 1] [--setup-timeout 60] [--threads "
+           "2]\n"
            "                [--name-prefix bot] [--cpu-pid PID [--cpu-hz 100]] [--churn S] [--chat S]\n"
            "Connects, joins and spawns the bots, has each send on-foot sync at the rate for the\n"
            "given seconds after the warm-up, and prints one JSON line with what the others received.\n"

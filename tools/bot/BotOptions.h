@@ -16,6 +16,9 @@ struct SBotOptions
     double dHz = 20.0;
     double dSeconds = 10.0;
     bool bSpread = false;
+    // Each bot enters vehicle (its number + 1) through the entry request and
+    // sends driver sync instead of on-foot sync.
+    bool bVehicles = false;
     // Seconds between the last bot settling and the start of counting: one
     // streaming pass (at most a second for a full server) plus margin.
     double dWarmup = 3.0;

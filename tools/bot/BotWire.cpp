@@ -61,6 +61,19 @@ bool DecodeOnFootRelay(const SMessageView& view, uint8_t& bySlot, wire::SOnFootR
     return true;
 }
 
+bool DecodeDriverRelay(const SMessageView& view, uint8_t& bySlot, wire::SDriverRecord& driver,
+                       wire::SVehicleRecord& vehicle)
+{
+    if (view.pPayload == nullptr || view.nLength < 1 + sizeof(driver) + sizeof(vehicle))
+    {
+        return false;
+    }
+    bySlot = view.pPayload[0];
+    ReverseBlock(view.pPayload + 1, sizeof(driver), &driver);
+    ReverseBlock(view.pPayload + 1 + sizeof(driver), sizeof(vehicle), &vehicle);
+    return true;
+}
+
 bool ReadLeadingSequence(const SMessageView& view, uint32_t& uiSequence)
 {
     if (view.pPayload == nullptr || view.nLength < 4)

@@ -28,6 +28,11 @@ bool ParseMessage(const uint8_t* pData, size_t nLength, SMessageView& view);
 // Relay 147: uint8 slot, then the 40-byte on-foot record as one reversed block.
 bool DecodeOnFootRelay(const SMessageView& view, uint8_t& bySlot, wire::SOnFootRecord& record);
 
+// Relay 149: uint8 slot, the 9-byte driver record and the 51-byte vehicle
+// record, each one reversed block.
+bool DecodeDriverRelay(const SMessageView& view, uint8_t& bySlot, wire::SDriverRecord& driver,
+                       wire::SVehicleRecord& vehicle);
+
 // The leading uint32 (big-endian) of 179, 180, 189, 191 and 192: the change
 // sequence the client echoes in its sync stamp.
 bool ReadLeadingSequence(const SMessageView& view, uint32_t& uiSequence);

@@ -9,6 +9,7 @@
 #include "BotClock.h"
 #include "CMessageBuilder.h"
 #include "ClientMessages.h"
+#include "VehicleMessages.h"
 
 namespace orvnbot
 {
@@ -125,7 +126,14 @@ int CBot::Step(int64_t llNowUs, SThreadStats& stats)
     }
     if (m_eState == BOT_SPAWNED && llNowUs >= m_llNextSendUs)
     {
-        SendSync(llNowUs);
+        if (m_config.bVehicles)
+        {
+            SendDriverSync(llNowUs);
+        }
+        else
+        {
+            SendSync(llNowUs);
+        }
     }
     if (m_eState == BOT_SPAWNED)
     {
@@ -218,9 +226,22 @@ void CBot::HandleGameMessage(const SMessageView& view, int64_t llNowUs, SThreadS
     switch (view.nId)
     {
     case wire::SV_ONFOOT_RELAY:
+    case wire::SV_DRIVER_RELAY:
         if (m_eState == BOT_SPAWNED)
         {
             HandleRelay(view, llNowUs, stats);
+        }
+        break;
+    case wire::SV_ENTER_VEHICLE:
+        if (m_eState == BOT_ENTERING_VEHICLE)
+        {
+            OnEntered(view, llNowUs);
+        }
+        break;
+    case wire::SV_ENTER_VEHICLE_REFUSED:
+        if (m_eState == BOT_ENTERING_VEHICLE)
+        {
+            Fail("vehicle entry refused");
         }
         break;
     case wire::SV_SERVER_INFO:
@@ -264,9 +285,24 @@ void CBot::HandleGameMessage(const SMessageView& view, int64_t llNowUs, SThreadS
 void CBot::HandleRelay(const SMessageView& view, int64_t llNowUs, SThreadStats& stats)
 {
     uint8_t bySlot = 0;
-    wire::SOnFootRecord record;
     uint32_t uiCode = 0;
-    if (!DecodeOnFootRelay(view, bySlot, record) || !AngleToTimeCode(record.fAngle, uiCode))
+    uint8_t byCounter = 0;
+    bool bDecoded = false;
+    if (view.nId == wire::SV_DRIVER_RELAY)
+    {
+        wire::SDriverRecord driver;
+        wire::SVehicleRecord vehicle;
+        bDecoded =
+            DecodeDriverRelay(view, bySlot, driver, vehicle) && AngleToTimeCode(vehicle.qRotation.x, uiCode);
+        byCounter = static_cast<uint8_t>(vehicle.usSyncWord);
+    }
+    else
+    {
+        wire::SOnFootRecord record;
+        bDecoded = DecodeOnFootRelay(view, bySlot, record) && AngleToTimeCode(record.fAngle, uiCode);
+        byCounter = record.byByte37;
+    }
+    if (!bDecoded)
     {
         ++stats.ullMalformed;
         return;
@@ -277,7 +313,13 @@ void CBot::HandleRelay(const SMessageView& view, int64_t llNowUs, SThreadStats& 
         ++stats.ullForeign;
         return;
     }
-    const uint32_t uiTagged = (uiCode << 8) | record.byByte37;
+    CountRelay(nSender, uiCode, byCounter, llNowUs, stats);
+}
+
+// One decoded relay of another bot's sync.
+void CBot::CountRelay(int nSender, uint32_t uiCode, uint8_t byCounter, int64_t llNowUs, SThreadStats& stats)
+{
+    const uint32_t uiTagged = (uiCode << 8) | byCounter;
     if (m_auiLastCode[static_cast<size_t>(nSender)] == uiTagged)
     {
         ++m_ullDuplicates;
@@ -325,6 +367,7 @@ void CBot::OnServerInfo(const SMessageView& view, int64_t llNowUs)
         return;
     }
     m_bJoined = true;
+    m_uiPlayerId = uiPlayerId;
     m_nSlot = static_cast<int>(uiPlayerId & 0xFF);
     m_shared.anBotOfSlot[m_nSlot].store(m_nIndex, std::memory_order_relaxed);
     RakNet::BitStream stream;
@@ -340,6 +383,32 @@ void CBot::OnSpawnPermit(int64_t llNowUs)
     m_byHealth = 100;
     m_byArmour = 0;
     SendBodyless(wire::CL_SPAWNED);
+    if (m_config.bVehicles)
+    {
+        RakNet::BitStream stream;
+        testclient::EncodeRequestEnterVehicle(stream, static_cast<uint16_t>(m_nIndex + 1), 0, 255, 18);
+        m_pPeer->Send(&stream, HIGH_PRIORITY, RELIABLE_ORDERED, 0, m_serverAddress, false);
+        Enter(BOT_ENTERING_VEHICLE, llNowUs);
+        return;
+    }
+    StartSending(llNowUs);
+}
+
+// The requester's own copy of the accepted entry; the first driver sync then
+// completes it.
+void CBot::OnEntered(const SMessageView& view, int64_t llNowUs)
+{
+    uint32_t uiPlayerId = 0;
+    if (!ReadLeadingSequence(view, uiPlayerId) || uiPlayerId != m_uiPlayerId)
+    {
+        return;
+    }
+    StartSending(llNowUs);
+}
+
+// The end of the handshake: the bot counts as spawned and starts its sync.
+void CBot::StartSending(int64_t llNowUs)
+{
     m_bSpawned = true;
     m_bRejoining = false;
     ++m_uiJoins;
@@ -377,8 +446,6 @@ void CBot::TrackChange(const SMessageView& view)
     }
 }
 
-// Keeps the cadence of the rate; a turn that comes later than a whole period
-// restarts it instead of sending a burst to catch up.
 void CBot::SendSync(int64_t llNowUs)
 {
     wire::SOnFootRecord record;
@@ -393,6 +460,34 @@ void CBot::SendSync(int64_t llNowUs)
     RakNet::BitStream stream;
     testclient::EncodeOnFootSync(stream, m_uiAckSequence, record);
     m_pPeer->Send(&stream, HIGH_PRIORITY, UNRELIABLE, 0, m_serverAddress, false);
+    CountSent(llUnits, llNowUs);
+}
+
+void CBot::SendDriverSync(int64_t llNowUs)
+{
+    wire::SDriverRecord driver;
+    std::memset(&driver, 0, sizeof(driver));
+    driver.usVehicleId = static_cast<uint16_t>(m_nIndex + 1);
+    driver.byHealth = m_byHealth;
+    driver.byArmour = m_byArmour;
+    wire::SVehicleRecord vehicle;
+    std::memset(&vehicle, 0, sizeof(vehicle));
+    m_shared.pLayout->PositionAt(m_nIndex, static_cast<double>(llNowUs) / 1e6, vehicle.vPosition,
+                                 vehicle.vSpeed);
+    const int64_t llUnits = llNowUs / kTimeUnitUs;
+    vehicle.qRotation.x = TimeCodeToAngle(TimeCode(llUnits));
+    vehicle.fHealth = 1000.0f;
+    vehicle.usSyncWord = m_bySyncCounter++;
+    RakNet::BitStream stream;
+    testclient::EncodeDriverSync(stream, m_uiAckSequence, driver, vehicle);
+    m_pPeer->Send(&stream, HIGH_PRIORITY, UNRELIABLE, 0, m_serverAddress, false);
+    CountSent(llUnits, llNowUs);
+}
+
+// Keeps the cadence of the rate; a turn that comes later than a whole period
+// restarts it instead of sending a burst to catch up.
+void CBot::CountSent(int64_t llUnits, int64_t llNowUs)
+{
     ++m_ullSent;
     if (m_shared.InWindow(llUnits))
     {

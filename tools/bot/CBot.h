@@ -12,6 +12,11 @@
 // Position and speed stay real movement, because the server averages the
 // speed and streams by position; keys, ammunition, surface and the sync code
 // stay constant, because the server interprets them.
+//
+// In vehicle mode the bot asks to enter vehicle (its number + 1) as driver
+// once it has spawned, and then sends driver sync: the send time travels in
+// the vehicle rotation's x and the counter in the low byte of the sync word,
+// both stored and relayed unchanged.
 
 #include <atomic>
 #include <cstdint>
@@ -39,6 +44,7 @@ enum EBotState
     BOT_JOINING,
     BOT_CHOOSING_CLASS,
     BOT_REQUESTING_SPAWN,
+    BOT_ENTERING_VEHICLE,
     BOT_SPAWNED,
     BOT_LEAVING, // churn: disconnected, waiting for the notice to leave
     BOT_FAILED,  // the handshake did not complete
@@ -51,6 +57,7 @@ struct SBotConfig
     uint16_t usPort = 8192;
     std::string strName;
     double dHz = 20.0;
+    bool bVehicles = false;
     // Each handshake step must be answered within this time.
     int64_t llStepTimeoutUs = 10000000;
     // Churn, once the swarm has settled: when above 0, a spawned bot leaves
@@ -102,6 +109,11 @@ private:
     void OnConnected(const RakNet::Packet& packet, int64_t llNowUs);
     void OnServerInfo(const SMessageView& view, int64_t llNowUs);
     void OnSpawnPermit(int64_t llNowUs);
+    void OnEntered(const SMessageView& view, int64_t llNowUs);
+    void StartSending(int64_t llNowUs);
+    void CountRelay(int nSender, uint32_t uiCode, uint8_t byCounter, int64_t llNowUs, SThreadStats& stats);
+    void SendDriverSync(int64_t llNowUs);
+    void CountSent(int64_t llUnits, int64_t llNowUs);
     void TrackChange(const SMessageView& view);
     void SendSync(int64_t llNowUs);
     void StepChurn(int64_t llNowUs);
@@ -134,6 +146,7 @@ private:
     bool m_bJoined = false;
     bool m_bSpawned = false;
     int m_nSlot = -1;
+    uint32_t m_uiPlayerId = 0;
     int64_t m_llSpawnTimeUs = 0;
 
     // What the client echoes and reports back, from the server's changes.

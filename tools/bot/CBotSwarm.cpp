@@ -44,6 +44,7 @@ CBotSwarm::CBotSwarm(const SBotOptions& options) : m_options(options)
     config.dHz = options.dHz;
     config.llChurnUs = SecondsToUs(options.dChurn);
     config.llChatUs = SecondsToUs(options.dChat);
+    config.bVehicles = options.bVehicles;
     char szName[32];
     for (int i = 0; i < options.nBots; ++i)
     {

@@ -11,7 +11,10 @@
 //                it in first (0 as it is, 1 connected, 2 joined, 3 as it is
 //                after a tick of 600 ms); the rest is one raw message,
 //                identifier included, received from that slot by the next
-//                tick (past the message limit, into the dispatch).
+//                tick (past the message limit, into the dispatch). A slot
+//                put in state 2 also spawns, next to the vehicles of every
+//                class that wait where it stands, so vehicle entry and
+//                the vehicle sync and reports meet real vehicles.
 
 #include <cstdint>
 #include <cstdio>
@@ -144,6 +147,11 @@ SFuzzServer& Server()
     s_pServer->pServer->SetAdminPassword("");
     for (int nSlot = 0; nSlot < 8; ++nSlot)
         s_pServer->pPeer->SetAddress(nSlot, 10, 0, 0, static_cast<uint8_t>(nSlot + 1));
+    // Vehicles of classes 0, 1 and 2 and the projectile model, where a new
+    // player stands until it reports a position.
+    const int anModels[] = {130, 166, 136, 155, 170};
+    for (int i = 0; i < 5; ++i)
+        g_pFuncs->CreateVehicle(anModels[i], 1, 3.0f * i, 0.0f, 0.0f, 0.0f, 0, 0);
     return *s_pServer;
 }
 
@@ -172,6 +180,8 @@ void PrepareSlot(SFuzzServer& fuzz, int nSlot, int nState)
     {
         std::vector<uint8_t> request = JoinRequest(nSlot);
         fuzz.pServer->m_pNetwork->DispatchRaw(nSlot, request.data(), static_cast<int>(request.size()));
+        const uint8_t abySpawned[] = {167};
+        fuzz.pServer->m_pNetwork->DispatchRaw(nSlot, abySpawned, 1);
     }
 }
 } // namespace

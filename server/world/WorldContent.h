@@ -4,8 +4,7 @@ class CPlayer;
 
 // What the player code needs from the world content modules. Each function is
 // defined by its owner (custom weapons, weapon data, markers, key binds, radio
-// stations, the streamer's hidden map objects); WorldContentStubs.cpp keeps
-// the placeholders of owners not written yet.
+// stations, handling rules, the streamer's hidden map objects).
 
 // Custom weapon table: slot 0..9 of a registered weapon 100..249, 10 when
 // unregistered; its base weapon, -1 when unregistered.

@@ -40,7 +40,7 @@ CPlayer::CPlayer(CPlayerPool* pPool, uint8_t bySlot, uint32_t uiPlayerId, const 
     : m_pPool(pPool), m_bySlot(bySlot), m_uiPlayerId(uiPlayerId)
 {
     // 1: identity, links into the pool's list and the streamer's grid.
-    m_PoolNode.pPlayer = this;
+    m_PoolNode.pEntity = this;
     m_pPool->LinkFront(&m_PoolNode);
     CStreamer* pStreamer = Streamer();
     m_pGrid = pStreamer ? pStreamer->GetPlayerGrid() : nullptr;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "EntityList.h"
 #include "IRefCounter.h"
 #include "ServerRecords.h"
 #include "math/Vector.h"
@@ -57,12 +58,7 @@ enum EPlayerFlag : uint16_t
 };
 
 // A player's node in the pool's processing list; lives inside the player.
-struct SPlayerListNode
-{
-    CPlayer* pPlayer = nullptr;
-    SPlayerListNode* pNext = nullptr;
-    SPlayerListNode* pPrev = nullptr;
-};
+typedef SEntityListNode<CPlayer> SPlayerListNode;
 
 // One joined client: the server's authoritative record of everything known
 // about the player. Owned by the player pool from a successful join until its

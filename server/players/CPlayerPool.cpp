@@ -9,9 +9,7 @@ CPlayerPool::CPlayerPool() : m_nCount(0)
 {
     memset(m_apPlayers, 0, sizeof(m_apPlayers));
     memset(m_anGeneration, 0, sizeof(m_anGeneration));
-    m_ListHead.pPlayer = nullptr;
-    m_ListHead.pNext = &m_ListHead;
-    m_ListHead.pPrev = &m_ListHead;
+    InitEntityList(m_ListHead);
 }
 
 CPlayerPool::~CPlayerPool()
@@ -125,7 +123,7 @@ void CPlayerPool::ProcessAll()
     int nEntries = 0;
     for (const SPlayerListNode* pNode = m_ListHead.pNext; pNode != &m_ListHead && nEntries < MAX_PLAYER_SLOTS;
          pNode = pNode->pNext)
-        aEntries[nEntries++] = {pNode->pPlayer->GetSlot(), pNode->pPlayer->GetPlayerId()};
+        aEntries[nEntries++] = {pNode->pEntity->GetSlot(), pNode->pEntity->GetPlayerId()};
 
     for (int i = 0; i < nEntries; ++i)
     {
@@ -146,20 +144,12 @@ void CPlayerPool::ProcessAll()
 
 void CPlayerPool::LinkFront(SPlayerListNode* pNode)
 {
-    pNode->pPrev = &m_ListHead;
-    pNode->pNext = m_ListHead.pNext;
-    m_ListHead.pNext->pPrev = pNode;
-    m_ListHead.pNext = pNode;
+    LinkEntityFront(m_ListHead, *pNode);
 }
 
 void CPlayerPool::Unlink(SPlayerListNode* pNode)
 {
-    if (!pNode->pNext || !pNode->pPrev)
-        return;
-    pNode->pPrev->pNext = pNode->pNext;
-    pNode->pNext->pPrev = pNode->pPrev;
-    pNode->pNext = nullptr;
-    pNode->pPrev = nullptr;
+    UnlinkEntity(*pNode);
 }
 
 void CPlayerPool::Detach(int nSlot)

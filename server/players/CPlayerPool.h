@@ -73,7 +73,7 @@ template <typename Fn> void CPlayerPool::ForEachInOrder(Fn&& fn)
     while (pNode != &m_ListHead)
     {
         SPlayerListNode* pNext = pNode->pNext;
-        fn(pNode->pPlayer);
+        fn(pNode->pEntity);
         pNode = pNext;
     }
 }

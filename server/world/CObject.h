@@ -6,7 +6,7 @@
 #include "math/Quaternion.h"
 #include "math/Vector.h"
 #include "world/CStreamGrid.h"
-#include "world/EntityList.h"
+#include "EntityList.h"
 
 class CObject;
 class CObjectPool;

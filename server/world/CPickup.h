@@ -5,7 +5,7 @@
 #include "IRefCounter.h"
 #include "math/Vector.h"
 #include "world/CStreamGrid.h"
-#include "world/EntityList.h"
+#include "EntityList.h"
 
 class CPickup;
 class CPickupPool;

@@ -98,7 +98,7 @@ CVehicle::CVehicle(CVehiclePool* pPool, uint16_t wId, uint8_t byModel, int nWorl
                    float fAngle, uint8_t byColour1, uint8_t byColour2)
     : m_pPool(pPool), m_wId(wId), m_uiSerial(pPool->TakeSerial()), m_pGrid(nullptr)
 {
-    m_PoolNode.pVehicle = this;
+    m_PoolNode.pEntity = this;
     m_pPool->Attach(wId, this);
     m_pPool->LinkFront(&m_PoolNode);
     CStreamer* pStreamer = Streamer();

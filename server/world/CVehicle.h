@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "EntityList.h"
 #include "IRefCounter.h"
 #include "math/Quaternion.h"
 #include "math/Vector.h"
@@ -44,12 +45,7 @@ enum EVehicleMotion : int
 };
 
 // A vehicle's node in the pool's active list; lives inside the vehicle.
-struct SVehicleListNode
-{
-    CVehicle* pVehicle = nullptr;
-    SVehicleListNode* pNext = nullptr;
-    SVehicleListNode* pPrev = nullptr;
-};
+typedef SEntityListNode<CVehicle> SVehicleListNode;
 
 // A vehicle of the vehicle pool; ids 1..1000. Owned by its pool from Create
 // until its deletion takes effect, which waits while a plugin event or a

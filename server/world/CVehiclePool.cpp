@@ -11,8 +11,7 @@ CVehiclePool::CVehiclePool() : m_nCount(0), m_uiLastSerial(0)
 {
     for (CVehicle*& pVehicle : m_apVehicles)
         pVehicle = nullptr;
-    m_ListHead.pNext = &m_ListHead;
-    m_ListHead.pPrev = &m_ListHead;
+    InitEntityList(m_ListHead);
 }
 
 // Every vehicle goes, as by Delete; a vehicle still locked (which only a
@@ -69,8 +68,8 @@ void CVehiclePool::Process()
     for (SVehicleListNode* pNode = m_ListHead.pNext; pNode != &m_ListHead && nCount < VEHICLE_ID_LAST;
          pNode = pNode->pNext)
     {
-        anIds[nCount] = pNode->pVehicle->GetId();
-        auiSerials[nCount++] = pNode->pVehicle->GetSerial();
+        anIds[nCount] = pNode->pEntity->GetId();
+        auiSerials[nCount++] = pNode->pEntity->GetSerial();
     }
     for (int i = 0; i < nCount; ++i)
     {
@@ -98,20 +97,12 @@ void CVehiclePool::Detach(int nVehicleId)
 
 void CVehiclePool::LinkFront(SVehicleListNode* pNode)
 {
-    pNode->pPrev = &m_ListHead;
-    pNode->pNext = m_ListHead.pNext;
-    m_ListHead.pNext->pPrev = pNode;
-    m_ListHead.pNext = pNode;
+    LinkEntityFront(m_ListHead, *pNode);
 }
 
 void CVehiclePool::Unlink(SVehicleListNode* pNode)
 {
-    if (!pNode->pNext || !pNode->pPrev)
-        return;
-    pNode->pPrev->pNext = pNode->pNext;
-    pNode->pNext->pPrev = pNode->pPrev;
-    pNode->pNext = nullptr;
-    pNode->pPrev = nullptr;
+    UnlinkEntity(*pNode);
 }
 
 // ---------------------------------------------------------------------------
@@ -192,7 +183,7 @@ int CVehiclePool::GetActiveVehicles(int* pnIds, int nMax) const
     int nCount = 0;
     for (const SVehicleListNode* pNode = m_ListHead.pNext; pNode != &m_ListHead && nCount < nMax;
          pNode = pNode->pNext)
-        pnIds[nCount++] = pNode->pVehicle->GetId();
+        pnIds[nCount++] = pNode->pEntity->GetId();
     return nCount;
 }
 

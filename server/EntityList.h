@@ -25,8 +25,11 @@ template <typename T> void LinkEntityFront(SEntityListNode<T>& head, SEntityList
     head.pNext = &node;
 }
 
+// Unlinking a node that is in no list does nothing.
 template <typename T> void UnlinkEntity(SEntityListNode<T>& node)
 {
+    if (!node.pNext || !node.pPrev)
+        return;
     node.pPrev->pNext = node.pNext;
     node.pNext->pPrev = node.pPrev;
     node.pNext = node.pPrev = nullptr;

@@ -242,13 +242,11 @@ TEST_F(FreeroamE2eTest, PlayersChooseClassesSpawnUseCommandsAndChooseAgainAfterD
     // Hurt again beside the pickups: each claim applies its effect and hides the pickup; the health
     // pickup's old key takes nothing more.
     ASSERT_TRUE(alice.SendOnFootSync(uiApplied, At(-878.0f, -430.0f, 11.0f, 40)));
-    alice.Pump(200);
     const uint32_t uiClaimedMs = alice.NowMs();
     const uint32_t uiHealthKey = ExpectTaken(alice, health.uiKey);
     EXPECT_EQ(ByteValue(alice, wire::SV_HEALTH, &uiApplied), 100);
     EXPECT_TRUE(SawLine(alice, "Health restored."));
     ASSERT_TRUE(alice.SendOnFootSync(uiApplied, At(-878.0f, -430.0f, 11.0f, 40)));
-    alice.Pump(200);
     ASSERT_TRUE(alice.SendRaw(testclient::PickupClaimBytes(health.uiKey)));
     const uint32_t uiArmourKey = ExpectTaken(alice, armour.uiKey);
     EXPECT_EQ(ByteValue(alice, wire::SV_ARMOUR), 100);

@@ -316,7 +316,8 @@ static void HelpCommand(int32_t playerId, const char* args)
 }
 
 /* A player has at most one vehicle from /car: a new one replaces the last, so the pool cannot be
- * filled by one player. */
+ * filled by one player. The old one goes only once the new one exists, so a refused model leaves the
+ * player the car they had. */
 static void CarCommand(int32_t playerId, const char* args)
 {
     int32_t model, vehicleId;
@@ -336,7 +337,6 @@ static void CarCommand(int32_t playerId, const char* args)
     }
     if (!g_pFuncs->GetPlayerPosition(playerId, &x, &y, &z))
         return;
-    DeletePersonalVehicle(playerId);
     vehicleId = g_pFuncs->CreateVehicle(model, g_pFuncs->GetPlayerWorld(playerId), x + CAR_OFFSET, y, z,
                                         g_pFuncs->GetPlayerHeading(playerId), CAR_COLOUR, CAR_COLOUR);
     if (vehicleId == 0)
@@ -345,6 +345,7 @@ static void CarCommand(int32_t playerId, const char* args)
                                     model);
         return;
     }
+    DeletePersonalVehicle(playerId);
     g_anPersonalVehicle[playerId] = vehicleId;
     g_pFuncs->SendClientMessage(playerId, COLOUR_INFO, "Your vehicle (model %d) is next to you.", model);
 }

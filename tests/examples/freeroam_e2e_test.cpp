@@ -1,15 +1,24 @@
 // The free-roam game mode end to end: the real server binary loads examples/freeroam.so and two
-// protocol test clients play through joining, class selection, spawning, the commands and a death.
+// protocol test clients play through joining, class selection, spawning among the parked vehicles and
+// pickups, the commands, taking pickups and a death.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
 #include "CTestClient.h"
+#include "VehicleMessages.h"
+#include "WorldMessages.h"
 #include "support/ServerProcess.h"
 #include "support/TempDir.h"
 
 using testclient::CTestClient;
+using testclient::SPickupAlpha;
+using testclient::SPickupCreate;
+using testclient::SPickupRefresh;
+using testclient::SVehicleCreate;
+using testclient::SVehicleNotice;
 
 namespace
 {
@@ -28,8 +37,11 @@ protected:
         m_Folder.Write("server.cfg",
                        "port " + std::to_string(m_nPort) + "\nbindhost 127.0.0.1\nplugins freeroam\n");
         ASSERT_TRUE(m_Server.Start(m_Folder.Path(), {"-allow-server-runas-root"}));
-        ASSERT_TRUE(m_Server.WaitForOutput("freeroam: ready with 3 classes", 10000)) << m_Server.Output();
+        ASSERT_TRUE(m_Server.WaitForOutput("freeroam: ready with 3 classes, 6 vehicles and 6 pickups", 10000))
+            << m_Server.Output();
         ASSERT_TRUE(m_Server.WaitForOutput("** Started OR:VN 0.4 Server **", 10000)) << m_Server.Output();
+        EXPECT_EQ(m_Server.Output().find("freeroam: the server refused"), std::string::npos)
+            << m_Server.Output();
     }
     void TearDown() override
     {
@@ -59,11 +71,17 @@ bool SawLine(CTestClient& client, const std::string& strText)
     return false;
 }
 
-uint8_t ByteValue(CTestClient& client, int nId)
+// The value of the next change of this kind; *puiSequence, when given, takes its sequence, which a
+// client echoes in its syncs once it has applied the change.
+uint8_t ByteValue(CTestClient& client, int nId, uint32_t* puiSequence = nullptr)
 {
     auto received = client.WaitFor(nId);
     testclient::SSequencedValue value;
-    return received && testclient::DecodeSequencedValue(*received, value) ? value.byValue : 0xEE;
+    if (!received || !testclient::DecodeSequencedValue(*received, value))
+        return 0xEE;
+    if (puiSequence)
+        *puiSequence = value.uiSequence;
+    return value.byValue;
 }
 
 void ExpectPosition(CTestClient& client, float fX, float fY, float fZ)
@@ -85,6 +103,65 @@ void ExpectWeapon(CTestClient& client, int nWeapon, int nAmmo)
     ASSERT_TRUE(testclient::DecodeGiveWeapon(*received, give));
     EXPECT_EQ(give.byWeapon, nWeapon);
     EXPECT_EQ(give.usAmmo, nAmmo);
+}
+
+// The next message of this kind, decoded; an empty record when none came in time.
+template <typename T, typename TDecode>
+T Next(CTestClient& client, int nId, TDecode decode, uint32_t uiTimeoutMs = 2000)
+{
+    auto received = client.WaitFor(nId, uiTimeoutMs);
+    T decoded{};
+    return received && decode(*received, decoded) ? decoded : T{};
+}
+
+SVehicleCreate NextVehicle(CTestClient& client)
+{
+    return Next<SVehicleCreate>(client, wire::SV_VEHICLE_CREATE, testclient::DecodeVehicleCreate);
+}
+
+uint16_t VehicleGone(CTestClient& client)
+{
+    return Next<SVehicleNotice>(client, wire::SV_VEHICLE_DESTROY, testclient::DecodeVehicleNotice)
+        .usVehicleId;
+}
+
+SPickupAlpha NextAlpha(CTestClient& client, uint32_t uiTimeoutMs = 2000)
+{
+    return Next<SPickupAlpha>(client, testclient::SV_PICKUP_ALPHA, testclient::DecodePickupAlpha,
+                              uiTimeoutMs);
+}
+
+void ExpectVehicle(const SVehicleCreate& v, int nModel, float fX, float fY, float fZ, int nColour)
+{
+    const float afAt[3] = {v.vPosition.x, v.vPosition.y, v.vPosition.z}; // aligned copies of packed floats
+    EXPECT_EQ(v.byModel, nModel);
+    EXPECT_EQ(afAt[0], fX);
+    EXPECT_EQ(afAt[1], fY);
+    EXPECT_EQ(afAt[2], fZ);
+    EXPECT_EQ(v.byColour1, nColour);
+    EXPECT_EQ(v.byColour2, nColour);
+    EXPECT_EQ(v.fHealth, 1000.0f);
+}
+
+// Claims the pickup with this key and expects the server to hide it under a new key; answers the key.
+uint32_t ExpectTaken(CTestClient& client, uint32_t uiKey)
+{
+    EXPECT_TRUE(client.SendRaw(testclient::PickupClaimBytes(uiKey)));
+    const auto refresh =
+        Next<SPickupRefresh>(client, testclient::SV_PICKUP_REFRESH, testclient::DecodePickupRefresh);
+    EXPECT_EQ(refresh.uiOldKey, uiKey);
+    const SPickupAlpha hidden = NextAlpha(client);
+    EXPECT_EQ(hidden.uiKey, refresh.uiNewKey);
+    EXPECT_EQ(hidden.byAlpha, 0);
+    return refresh.uiNewKey;
+}
+
+wire::SOnFootRecord At(float fX, float fY, float fZ, uint8_t byHealth)
+{
+    wire::SOnFootRecord onFoot = {};
+    onFoot.vPosition = {fX, fY, fZ};
+    onFoot.byHealth = byHealth;
+    return onFoot;
 }
 } // namespace
 
@@ -123,13 +200,35 @@ TEST_F(FreeroamE2eTest, PlayersChooseClassesSpawnUseCommandsAndChooseAgainAfterD
     ExpectWeapon(alice, 22, 200);
     EXPECT_TRUE(SawLine(alice, "You are a Harbour guard. Try /car 132."));
 
+    // The harbour's two parked vehicles and two pickups stream in; the other spawn points lie far
+    // beyond the radii.
+    SVehicleCreate parked[2] = {NextVehicle(alice), NextVehicle(alice)};
+    if (parked[0].byModel > parked[1].byModel)
+        std::swap(parked[0], parked[1]);
+    ExpectVehicle(parked[0], 145, -872.0f, -410.0f, 11.0f, 6);
+    ExpectVehicle(parked[1], 191, -888.0f, -410.0f, 11.0f, 0);
+    SPickupCreate health =
+        Next<SPickupCreate>(alice, testclient::SV_PICKUP_CREATE, testclient::DecodePickupCreate);
+    SPickupCreate armour =
+        Next<SPickupCreate>(alice, testclient::SV_PICKUP_CREATE, testclient::DecodePickupCreate);
+    if (health.usModel > armour.usModel)
+        std::swap(health, armour);
+    EXPECT_EQ(health.usModel, 366);
+    EXPECT_EQ(health.vPosition.x, -880.0f);
+    EXPECT_EQ(health.vPosition.y, -430.0f);
+    EXPECT_EQ(armour.usModel, 368);
+    EXPECT_EQ(armour.vPosition.x, -875.0f);
+    for (const SPickupCreate& pickup : {health, armour})
+    {
+        EXPECT_EQ(pickup.nQuantity, 100);
+        EXPECT_EQ(pickup.byAlpha, 255);
+    }
+
     // Hurt, then healed; commands in the world are refused to a player who has not spawned.
-    wire::SOnFootRecord hurt = {};
-    hurt.vPosition = {-880.0f, -420.0f, 11.0f};
-    hurt.byHealth = 40;
-    ASSERT_TRUE(alice.SendOnFootSync(0, hurt));
+    ASSERT_TRUE(alice.SendOnFootSync(0, At(-880.0f, -420.0f, 11.0f, 40)));
     ASSERT_TRUE(alice.SendCommand("/heal"));
-    EXPECT_EQ(ByteValue(alice, wire::SV_HEALTH), 100);
+    uint32_t uiApplied = 0;
+    EXPECT_EQ(ByteValue(alice, wire::SV_HEALTH, &uiApplied), 100);
     EXPECT_TRUE(SawLine(alice, "You are back to full health."));
     ASSERT_TRUE(bob.SendCommand("/heal"));
     EXPECT_TRUE(SawLine(bob, "Spawn first: /heal works only in the world."));
@@ -140,6 +239,36 @@ TEST_F(FreeroamE2eTest, PlayersChooseClassesSpawnUseCommandsAndChooseAgainAfterD
     ASSERT_TRUE(alice.SendCommand("/fly"));
     EXPECT_TRUE(SawLine(alice, "Unknown command /fly; /help lists the commands."));
 
+    // Hurt again beside the pickups: each claim applies its effect and hides the pickup; the health
+    // pickup's old key takes nothing more.
+    ASSERT_TRUE(alice.SendOnFootSync(uiApplied, At(-878.0f, -430.0f, 11.0f, 40)));
+    const uint32_t uiClaimedMs = alice.NowMs();
+    const uint32_t uiHealthKey = ExpectTaken(alice, health.uiKey);
+    EXPECT_EQ(ByteValue(alice, wire::SV_HEALTH, &uiApplied), 100);
+    EXPECT_TRUE(SawLine(alice, "Health restored."));
+    ASSERT_TRUE(alice.SendOnFootSync(uiApplied, At(-878.0f, -430.0f, 11.0f, 40)));
+    ASSERT_TRUE(alice.SendRaw(testclient::PickupClaimBytes(health.uiKey)));
+    const uint32_t uiArmourKey = ExpectTaken(alice, armour.uiKey);
+    EXPECT_EQ(ByteValue(alice, wire::SV_ARMOUR), 100);
+    EXPECT_TRUE(SawLine(alice, "Armour restored."));
+    EXPECT_EQ(alice.CountOf(wire::SV_HEALTH), 0);
+
+    // /car parks a vehicle beside the player; the next replaces it; a model the server refuses
+    // leaves the player the car they have.
+    ASSERT_TRUE(alice.SendOnFootSync(uiApplied, At(-870.0f, -425.0f, 11.0f, 40)));
+    ASSERT_TRUE(alice.SendCommand("/car 132"));
+    EXPECT_TRUE(SawLine(alice, "Your vehicle (model 132) is next to you."));
+    const SVehicleCreate first = NextVehicle(alice);
+    ExpectVehicle(first, 132, -866.0f, -425.0f, 11.0f, 1);
+    ASSERT_TRUE(alice.SendCommand("/car 141"));
+    EXPECT_TRUE(SawLine(alice, "Your vehicle (model 141) is next to you."));
+    ExpectVehicle(NextVehicle(alice), 141, -866.0f, -425.0f, 11.0f, 1);
+    EXPECT_EQ(VehicleGone(alice), first.usVehicleId);
+    ASSERT_TRUE(alice.SendCommand("/car 165"));
+    EXPECT_TRUE(SawLine(alice, "The server refused a vehicle of model 165."));
+    alice.Pump(300);
+    EXPECT_EQ(alice.CountOf(wire::SV_VEHICLE_CREATE) + alice.CountOf(wire::SV_VEHICLE_DESTROY), 0);
+
     // A private message reaches only its recipient; the sender sees a copy; nobody gets a bad id.
     const std::string strAlice = std::to_string(alice.Slot()), strBob = std::to_string(bob.Slot());
     ASSERT_TRUE(alice.SendCommand("/pm " + strBob + " meet at the harbour"));
@@ -147,6 +276,36 @@ TEST_F(FreeroamE2eTest, PlayersChooseClassesSpawnUseCommandsAndChooseAgainAfterD
     EXPECT_TRUE(SawLine(alice, "PM to Bob (" + strBob + "): meet at the harbour"));
     ASSERT_TRUE(bob.SendCommand("/pm 77 hello?"));
     EXPECT_TRUE(SawLine(bob, "No player has id 77."));
+
+    // Bob spawns downtown, walks to the harbour and gets a car, which Alice sees; it goes when he
+    // leaves.
+    ASSERT_TRUE(bob.SendRequestClass(testclient::kClassStay));
+    ASSERT_TRUE(bob.WaitFor(wire::SV_CLASS_REPLY));
+    ASSERT_TRUE(bob.SendRequestSpawn());
+    ASSERT_TRUE(bob.WaitFor(wire::SV_PERMIT_SPAWN));
+    ASSERT_TRUE(bob.SendSpawned());
+    ASSERT_TRUE(bob.SendOnFootSync(0, At(-880.0f, -400.0f, 11.0f, 100)));
+    ASSERT_TRUE(bob.SendCommand("/car 150"));
+    EXPECT_TRUE(SawLine(bob, "Your vehicle (model 150) is next to you."));
+    const SVehicleCreate bobs = NextVehicle(alice);
+    ExpectVehicle(bobs, 150, -876.0f, -400.0f, 11.0f, 1);
+    ASSERT_TRUE(bob.SendQuit(testclient::kQuitLeft));
+    EXPECT_TRUE(SawLine(alice, "* Bob left free roam."));
+    EXPECT_EQ(VehicleGone(alice), bobs.usVehicleId);
+
+    // Ten seconds after the claims both pickups show again under their new keys, while nothing
+    // reaches the console from the idle players: the mode prints nothing periodically.
+    alice.Pump(500);
+    const std::string strBefore = m_Server.Output();
+    const uint32_t uiIdleMs = alice.NowMs();
+    const SPickupAlpha shown = NextAlpha(alice, 15000);
+    EXPECT_GE(alice.NowMs() - uiClaimedMs, 9500u);
+    const SPickupAlpha shownToo = NextAlpha(alice);
+    EXPECT_EQ(std::minmax(shown.uiKey, shownToo.uiKey), std::minmax(uiHealthKey, uiArmourKey));
+    EXPECT_EQ(shown.byAlpha, 255);
+    EXPECT_EQ(shownToo.byAlpha, 255);
+    alice.Pump(std::max(0, 6000 - static_cast<int>(alice.NowMs() - uiIdleMs)));
+    EXPECT_EQ(m_Server.Output(), strBefore);
 
     // /kill: health 0, the client reports the death, and the mode sends it back to class selection.
     ASSERT_TRUE(alice.SendCommand("/kill"));
@@ -159,13 +318,4 @@ TEST_F(FreeroamE2eTest, PlayersChooseClassesSpawnUseCommandsAndChooseAgainAfterD
     EXPECT_TRUE(SawLine(alice, "Class 2 of 3: Harbour guard"));
     ASSERT_TRUE(alice.SendRequestSpawn());
     EXPECT_TRUE(alice.WaitFor(wire::SV_PERMIT_SPAWN));
-
-    ASSERT_TRUE(bob.SendQuit(testclient::kQuitLeft));
-    EXPECT_TRUE(SawLine(alice, "* Bob left free roam."));
-
-    // Nothing more reaches the console while the players idle: no periodic lines from the mode.
-    alice.Pump(500);
-    const std::string strBefore = m_Server.Output();
-    alice.Pump(6000);
-    EXPECT_EQ(m_Server.Output(), strBefore);
 }

@@ -45,3 +45,8 @@ if(ORVN_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
     set_tests_properties(${name}_bounded PROPERTIES TIMEOUT 120)
   endforeach()
 endif()
+
+# The transport hardening tests measure relay delivery with a bot swarm.
+if(TARGET tests_net AND TARGET orvn_bot)
+  target_link_libraries(tests_net PRIVATE orvn_bot)
+endif()

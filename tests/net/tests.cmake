@@ -17,3 +17,36 @@ if(ORVN_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
            COMMAND fuzz_dispatch -max_total_time=20 -rss_limit_mb=2048 -print_final_stats=1)
   set_tests_properties(fuzz_dispatch_bounded PROPERTIES TIMEOUT 120)
 endif()
+
+# The transport's receive path under libFuzzer: RakNet built once more, with the
+# fuzzer's coverage and the sanitizers, and without an update thread of its own
+# (RAKPEER_USER_THREADED), so that a target drives the peer on its own thread.
+# The targets link only this copy, never orvn_raknet. The vptr check is off: the
+# socket's receive thread starts inside its constructor, which that check takes
+# for a wrong dynamic type.
+if(ORVN_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  file(GLOB ORVN_RAKNET_FUZZ_SOURCES ${ORVN_RAKNET_DIR}/Source/*.cpp)
+  add_library(orvn_raknet_fuzz STATIC ${ORVN_RAKNET_FUZZ_SOURCES} ${CMAKE_SOURCE_DIR}/tools/flood/FloodWire.cpp)
+  target_include_directories(orvn_raknet_fuzz SYSTEM PUBLIC ${ORVN_RAKNET_DIR}/Source)
+  target_include_directories(orvn_raknet_fuzz PUBLIC ${CMAKE_SOURCE_DIR}/tools/flood)
+  target_compile_definitions(orvn_raknet_fuzz PUBLIC __GET_TIME_64BIT=0 RAKPEER_USER_THREADED=1)
+  target_compile_options(orvn_raknet_fuzz PRIVATE -w -O1 -fno-omit-frame-pointer
+                                                  -fsanitize=fuzzer-no-link,address,undefined
+                                                  -fno-sanitize-recover=undefined -fno-sanitize=vptr)
+  set_target_properties(orvn_raknet_fuzz PROPERTIES CXX_STANDARD 11 CXX_EXTENSIONS ON)
+  target_link_libraries(orvn_raknet_fuzz PUBLIC Threads::Threads)
+  foreach(name fuzz_transport_connected fuzz_transport_offline)
+    add_executable(${name} ${ORVN_NET_TEST_DIR}/fuzz/${name}.cpp)
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+    target_link_libraries(${name} PRIVATE orvn_raknet_fuzz)
+    add_test(NAME ${name}_bounded
+             COMMAND ${name} -max_total_time=20 -rss_limit_mb=2048 -print_final_stats=1)
+    set_tests_properties(${name}_bounded PROPERTIES TIMEOUT 120)
+  endforeach()
+endif()
+
+# The transport hardening tests measure relay delivery with a bot swarm.
+if(TARGET tests_net AND TARGET orvn_bot)
+  target_link_libraries(tests_net PRIVATE orvn_bot)
+endif()

@@ -1,0 +1,158 @@
+#!/usr/bin/env bash
+# ACK/NAK flood benchmark: relay delivery and the server's CPU under bot load,
+# without and then with one connected address sending malformed ACK/NAK
+# datagrams (each naming every datagram number there is), on loopback only.
+#
+# Builds Release into build/release, then runs orvn-server twice (no plugins,
+# bound to 127.0.0.1 on a free port, in a temporary folder), each time loaded
+# by orvn-bot; the second time orvn-flood sends the flood for the whole bot
+# run. Prints both runs side by side; the last line is one JSON object.
+#
+# Usage: bench/ackflood.sh [--bots N] [--hz R] [--seconds D] [--rate F] [--skip-build]
+# The same settings may come from the environment: BOTS, HZ, DURATION, RATE,
+# SKIP_BUILD=1, BUILD_DIR.
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BOTS=${BOTS:-10}
+HZ=${HZ:-20}
+DURATION=${DURATION:-15}
+WARMUP=${WARMUP:-3}
+RATE=${RATE:-1000}
+SKIP_BUILD=${SKIP_BUILD:-0}
+BUILD_DIR=${BUILD_DIR:-$ROOT/build/release}
+HOST=127.0.0.1
+
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --bots) BOTS=$2; shift 2 ;;
+    --hz) HZ=$2; shift 2 ;;
+    --seconds) DURATION=$2; shift 2 ;;
+    --rate) RATE=$2; shift 2 ;;
+    --skip-build) SKIP_BUILD=1; shift ;;
+    *) echo "ackflood.sh: unknown argument $1" >&2; exit 2 ;;
+    esac
+done
+
+CLK_TCK=$(getconf CLK_TCK 2>/dev/null || echo 100)
+WORK=$(mktemp -d /tmp/orvn-ackflood-bench.XXXXXX)
+# The processes of the current run while they may be alive; cleared once
+# they have been waited for, so that a reused pid is never signalled.
+SERVER_PID=""
+FLOOD_PID=""
+
+cleanup() {
+    local pid
+    for pid in $FLOOD_PID $SERVER_PID; do
+        kill -TERM "$pid" 2>/dev/null || continue
+        sleep 0.5
+        kill -KILL "$pid" 2>/dev/null || true
+    done
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+log() { echo "ackflood.sh: $*" >&2; }
+
+build() {
+    [ "$SKIP_BUILD" = "1" ] && return
+    "$ROOT/scripts/fetch-raknet.sh"
+    log "building Release in $BUILD_DIR"
+    cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release -DORVN_TESTS=OFF -DORVN_BENCH=OFF >"$WORK/cmake.log"
+    cmake --build "$BUILD_DIR" -j2 --target orvn-server orvn-bot orvn-flood >>"$WORK/cmake.log" 2>&1 ||
+        { tail -30 "$WORK/cmake.log" >&2; exit 1; }
+}
+
+# A UDP port on loopback that nothing listens on; 50 tries at most.
+free_port() {
+    local port tries
+    for tries in $(seq 1 50); do
+        port=$((20000 + RANDOM % 40000))
+        if ! ss -Hlun "sport = :$port" 2>/dev/null | grep -q .; then
+            echo "$port"
+            return 0
+        fi
+    done
+    return 1
+}
+
+json_get() {
+    local value
+    value=$(printf '%s\n' "$2" | sed -n "s/.*\"$1\":\([^,}]*\).*/\1/p")
+    echo "${value:-null}"
+}
+
+# Waits (10 s at most) until the text shows in the file while the process lives.
+wait_ready() {
+    local pid=$1 file=$2 text=$3 i
+    for i in $(seq 1 100); do
+        grep -q "$text" "$file" 2>/dev/null && return 0
+        kill -0 "$pid" 2>/dev/null || return 1
+        sleep 0.1
+    done
+    return 1
+}
+
+stop_server() {
+    local i
+    kill -INT "$SERVER_PID" 2>/dev/null || true
+    for i in $(seq 1 50); do
+        kill -0 "$SERVER_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -KILL "$SERVER_PID" 2>/dev/null || true
+    wait "$SERVER_PID" 2>/dev/null || true
+    SERVER_PID=""
+}
+
+# run NAME WITH_FLOOD: leaves R_DELIVERY, R_CPU (server CPU seconds over the
+# bots' counting window), R_P99 and R_SENT (flood datagrams sent).
+run() {
+    local name=$1 with_flood=$2 dir="$WORK/$1" port bot_json flood_json
+    R_DELIVERY=null R_CPU=null R_P99=null R_SENT=0
+    mkdir -p "$dir"
+    port=$(free_port) || { log "no free UDP port"; return 1; }
+    printf 'bindhost %s\nport %s\nmaxplayers 100\n' "$HOST" "$port" >"$dir/server.cfg"
+    (cd "$dir" && exec "$BUILD_DIR/bin/orvn-server" -allow-server-runas-root) >"$dir/out.txt" 2>&1 &
+    SERVER_PID=$!
+    if ! wait_ready "$SERVER_PID" "$dir/out.txt" "Started"; then
+        log "$name: server did not start"; tail -20 "$dir/out.txt" >&2; stop_server; return 1
+    fi
+    if [ "$with_flood" = 1 ]; then
+        timeout $((DURATION + WARMUP + 60)) "$BUILD_DIR/bin/orvn-flood" --port "$port" --kind acknak --rate "$RATE" \
+            --seconds $((DURATION + WARMUP + 15)) >"$dir/flood.json" 2>"$dir/flood.err" &
+        FLOOD_PID=$!
+    fi
+    log "$name: $BOTS bots at $HZ Hz for $DURATION s (server pid $SERVER_PID, port $port)"
+    timeout $((DURATION + WARMUP + 120)) "$BUILD_DIR/bin/orvn-bot" --host "$HOST" --port "$port" --bots "$BOTS" \
+        --hz "$HZ" --seconds "$DURATION" --warmup "$WARMUP" --cpu-pid "$SERVER_PID" --cpu-hz "$CLK_TCK" \
+        >"$dir/bot.json" 2>"$dir/bot.err" || log "$name: orvn-bot failed: $(tail -1 "$dir/bot.err")"
+    if [ -n "$FLOOD_PID" ]; then
+        kill -INT "$FLOOD_PID" 2>/dev/null || true
+        wait "$FLOOD_PID" 2>/dev/null || true
+        FLOOD_PID=""
+        flood_json=$(tail -1 "$dir/flood.json" 2>/dev/null || true)
+        R_SENT=$(json_get sent "$flood_json")
+        # Interrupted before its summary: count the rate over the bots' run.
+        [ "$R_SENT" = null ] && R_SENT=$((RATE * (DURATION + WARMUP)))
+    fi
+    stop_server
+    bot_json=$(tail -1 "$dir/bot.json" 2>/dev/null || true)
+    R_DELIVERY=$(json_get delivery "$bot_json")
+    R_CPU=$(json_get target_cpu_s "$bot_json")
+    R_P99=$(json_get p99_ms "$bot_json")
+    printf '%-10s delivery %s, server CPU %s s over %s s, p99 %s ms\n' "$name:" "$R_DELIVERY" "$R_CPU" "$DURATION" "$R_P99"
+}
+
+build
+STATUS=ok
+run quiet 0 || STATUS=quiet_failed
+Q_DELIVERY=$R_DELIVERY Q_CPU=$R_CPU Q_P99=$R_P99
+sleep 1
+run flooded 1 || STATUS=${STATUS/ok/}flooded_failed
+F_DELIVERY=$R_DELIVERY F_CPU=$R_CPU F_P99=$R_P99 F_SENT=$R_SENT
+echo "note: loopback on a shared, loaded machine; compare the two runs, not absolute figures"
+printf '{"bots":%s,"hz":%s,"seconds":%s,"flood_rate":%s,"delivery":%s,"server_cpu_s":%s,"p99_ms":%s,"flooded_delivery":%s,"flooded_server_cpu_s":%s,"flooded_p99_ms":%s,"flood_sent":%s,"status":"%s"}\n' \
+    "$BOTS" "$HZ" "$DURATION" "$RATE" "$Q_DELIVERY" "$Q_CPU" "$Q_P99" "$F_DELIVERY" "$F_CPU" "$F_P99" "$F_SENT" "$STATUS"
+[ "$STATUS" = ok ]

@@ -1,0 +1,182 @@
+// Feeds datagrams from a few source addresses to a listening peer, through the
+// socket's receive hand-off and the peer's own update cycle (run on this
+// thread: the fuzz build of the transport starts no update thread). Covers the
+// offline handshake (open-connection requests 1 and 2, pings), the half-open
+// table, and the first connected datagrams of a new connection: connection
+// request, new incoming connection, ACKs. Nothing may crash, hang, leak or
+// read outside the input; the sanitizers watch.
+//
+// Input: chunks of [kind][length][length bytes], until the input ends. Bits 4
+// and 5 of kind pick the source port (one of four).
+//   kind & 7 == 0: the bytes are one datagram, as they are.
+//   kind & 7 == 1: open-connection request 1; bytes 0..1 the MTU.
+//   kind & 7 == 2: open-connection request 2; bytes 0..1 the MTU, 2..9 the GUID.
+//   kind & 7 == 3: a connected datagram with one reliable ordered message whose
+//                  bytes are the chunk's (a connection request starts with 9).
+//   kind & 7 == 4: an ACK whose ranges are read from the bytes.
+//   otherwise:     one more update cycle.
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "BitStream.h"
+#include "FloodWire.h"
+#include "GetTime.h"
+#include "MTUSize.h"
+#include "RakNetSocket2.h"
+#include "RakPeer.h"
+
+namespace
+{
+constexpr uint16_t kServerPort = 8192;
+
+// The socket the datagrams arrive on, and so the one replies and the new
+// connections' traffic go out on: it drops everything, so the run makes no
+// system calls per datagram.
+class CNullSocket : public RakNet::RakNetSocket2
+{
+public:
+    // Not a Berkeley socket, so nothing casts it to one.
+    CNullSocket()
+    {
+        boundAddress = RakNet::SystemAddress("127.0.0.1", kServerPort);
+        socketType = RakNet::RNS2T_CHROME;
+    }
+    RakNet::RNS2SendResult Send(RakNet::RNS2_SendParameters* pParameters, const char*, unsigned int) override
+    {
+        return pParameters->length;
+    }
+};
+
+struct SListener
+{
+    RakNet::RakPeer peer;
+    RakNet::BitStream updateStream{MAXIMUM_MTU_SIZE};
+    CNullSocket socket;
+    uint32_t auiNextDatagram[4] = {};
+};
+
+SListener& Listener()
+{
+    static SListener* pListener = new SListener;
+    return *pListener;
+}
+
+uint32_t Read24(const uint8_t* p)
+{
+    return p[0] | (p[1] << 8) | (p[2] << 16);
+}
+
+RakNet::SystemAddress Source(int nSource)
+{
+    return RakNet::SystemAddress("127.0.0.1", static_cast<unsigned short>(40000 + nSource));
+}
+
+// Listening on an ephemeral loopback port, as the server does on its own port;
+// started once for the run (a peer without its update thread does not stop its
+// socket's receive thread on shut-down, so it must not be restarted).
+bool Start(SListener& l)
+{
+    static bool s_bStarted = false;
+    if (!s_bStarted)
+    {
+        RakNet::SocketDescriptor socket(0, "127.0.0.1");
+        if (l.peer.Startup(4, &socket, 1) != RakNet::RAKNET_STARTED)
+            return false;
+        l.peer.SetMaximumIncomingConnections(4);
+        l.peer.SetIncomingPassword("", 1);
+        s_bStarted = true;
+    }
+    memset(l.auiNextDatagram, 0, sizeof(l.auiNextDatagram));
+    return true;
+}
+
+// Every connection an input made is closed at once, so the next starts clean.
+void CloseAll(SListener& l)
+{
+    for (int nSource = 0; nSource < 4; ++nSource)
+        l.peer.CloseConnection(Source(nSource), false);
+    l.peer.RunUpdateCycle(l.updateStream);
+    while (RakNet::Packet* pPacket = l.peer.Receive())
+        l.peer.DeallocatePacket(pPacket);
+}
+
+std::vector<uint8_t> Build(SListener& l, uint8_t byKind, const uint8_t* pData, size_t nLength)
+{
+    const int nSource = (byKind >> 4) & 3;
+    const uint16_t usMtu = nLength >= 2 ? static_cast<uint16_t>(pData[0] | (pData[1] << 8)) : 1400;
+    switch (byKind & 7)
+    {
+    case 1:
+        return flood::OpenConnectionRequest1(usMtu);
+    case 2:
+    {
+        uint64_t ullGuid = 0;
+        for (size_t i = 2; i < 10 && i < nLength; ++i)
+            ullGuid = (ullGuid << 8) | pData[i];
+        return flood::OpenConnectionRequest2(kServerPort, usMtu, ullGuid);
+    }
+    case 3:
+    {
+        flood::SRawMessage message;
+        message.byReliability = 3; // reliable ordered, as connection requests go
+        message.uiReliableNumber = l.auiNextDatagram[nSource];
+        message.uiOrderingIndex = l.auiNextDatagram[nSource];
+        message.data.assign(pData, pData + nLength);
+        if (message.data.empty())
+            message.data.push_back(0);
+        return flood::DataDatagram(l.auiNextDatagram[nSource]++, {message});
+    }
+    case 4:
+    {
+        std::vector<flood::SRange> ranges;
+        for (size_t i = 0; i + 6 <= nLength; i += 6)
+            ranges.push_back({Read24(pData + i), Read24(pData + i + 3)});
+        return flood::AckDatagram(ranges, false);
+    }
+    default:
+        return std::vector<uint8_t>(pData, pData + nLength);
+    }
+}
+
+// Hands the datagram over as the socket's receive thread would, then runs one cycle.
+void Deliver(SListener& l, int nSource, const std::vector<uint8_t>& datagram)
+{
+    if (!datagram.empty() && datagram.size() <= MAXIMUM_MTU_SIZE)
+    {
+        RakNet::RNS2EventHandler* pHandler = &l.peer;
+        RakNet::RNS2RecvStruct* pReceived = pHandler->AllocRNS2RecvStruct(_FILE_AND_LINE_);
+        memcpy(pReceived->data, datagram.data(), datagram.size());
+        pReceived->bytesRead = static_cast<int>(datagram.size());
+        pReceived->systemAddress = Source(nSource);
+        pReceived->timeRead = RakNet::GetTimeUS();
+        pReceived->socket = &l.socket;
+        pHandler->OnRNS2Recv(pReceived);
+    }
+    l.peer.RunUpdateCycle(l.updateStream);
+    while (RakNet::Packet* pPacket = l.peer.Receive())
+        l.peer.DeallocatePacket(pPacket);
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
+{
+    SListener& l = Listener();
+    if (!Start(l))
+        return 0;
+    size_t nAt = 0;
+    while (nAt + 2 <= nSize)
+    {
+        const uint8_t byKind = pData[nAt];
+        const size_t nLength = pData[nAt + 1] + (byKind & 0x80 ? 256u : 0u);
+        nAt += 2;
+        const size_t nTake = nLength < nSize - nAt ? nLength : nSize - nAt;
+        const uint8_t* pChunk = pData + nAt;
+        nAt += nTake;
+        const bool bUpdateOnly = (byKind & 7) > 4;
+        Deliver(l, (byKind >> 4) & 3, bUpdateOnly ? std::vector<uint8_t>() : Build(l, byKind, pChunk, nTake));
+    }
+    CloseAll(l);
+    return 0;
+}

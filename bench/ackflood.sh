@@ -14,6 +14,8 @@
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# shellcheck source=bench/lib.sh
+. "$ROOT/bench/lib.sh"
 BOTS=${BOTS:-10}
 HZ=${HZ:-20}
 DURATION=${DURATION:-15}
@@ -65,23 +67,7 @@ build() {
 }
 
 # A UDP port on loopback that nothing listens on; 50 tries at most.
-free_port() {
-    local port tries
-    for tries in $(seq 1 50); do
-        port=$((20000 + RANDOM % 40000))
-        if ! ss -Hlun "sport = :$port" 2>/dev/null | grep -q .; then
-            echo "$port"
-            return 0
-        fi
-    done
-    return 1
-}
 
-json_get() {
-    local value
-    value=$(printf '%s\n' "$2" | sed -n "s/.*\"$1\":\([^,}]*\).*/\1/p")
-    echo "${value:-null}"
-}
 
 # Waits (10 s at most) until the text shows in the file while the process lives.
 wait_ready() {

@@ -18,6 +18,8 @@
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# shellcheck source=bench/lib.sh
+. "$ROOT/bench/lib.sh"
 BOTS=100
 HZ=30
 DURATION=20
@@ -71,23 +73,7 @@ if [ "$SKIP_BUILD" != "1" ]; then
         { tail -30 "$WORK/cmake.log" >&2; exit 1; }
 fi
 
-json_get() {
-    local value
-    value=$(printf '%s\n' "$2" | sed -n "s/.*\"$1\":\([^,}]*\).*/\1/p")
-    echo "${value:-null}"
-}
 
-free_port() {
-    local port tries
-    for tries in $(seq 1 50); do
-        port=$((20000 + RANDOM % 40000))
-        if ! ss -Hlun "sport = :$port" 2>/dev/null | grep -q .; then
-            echo "$port"
-            return 0
-        fi
-    done
-    return 1
-}
 
 # run NAME FLOOD(0|1): leaves RUN_BOT_JSON and RUN_FLOOD_JSON.
 run() {

@@ -25,6 +25,8 @@
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# shellcheck source=bench/lib.sh
+. "$ROOT/bench/lib.sh"
 BOTS=${BOTS:-100}
 VEHICLES=${VEHICLES:-0}
 HZ=${HZ:-}
@@ -94,25 +96,8 @@ build() {
 }
 
 # A UDP port on loopback that nothing listens on; 50 tries at most.
-free_port() {
-    local port tries
-    for tries in $(seq 1 50); do
-        port=$((20000 + RANDOM % 40000))
-        if ! ss -Hlun "sport = :$port" 2>/dev/null | grep -q .; then
-            echo "$port"
-            return 0
-        fi
-    done
-    log "no free UDP port found"
-    return 1
-}
 
 # A number from a flat one-line JSON object; "null" when absent.
-json_get() {
-    local value
-    value=$(printf '%s\n' "$2" | sed -n "s/.*\"$1\":\([^,}]*\).*/\1/p")
-    echo "${value:-null}"
-}
 
 # awk arithmetic that yields null when an input is null or a divisor is 0.
 calc() {
@@ -163,7 +148,7 @@ run_target() {
     RESULT_JSON="" RESULT_CPU=null RESULT_WINDOW_CPU=null RESULT_RSS=null RESULT_RECEIVED=null
     RESULT_DELIVERY=null RESULT_P50=null RESULT_P99=null RESULT_RATE=null RESULT_CPU_PER_RELAY=null
     mkdir -p "$dir"
-    port=$(free_port)
+    port=$(free_port) || { log "no free UDP port found"; exit 1; }
     if [ "$name" = server ]; then
         printf 'bindhost %s\nport %s\nmaxplayers 100\n' "$HOST" "$port" >"$dir/server.cfg"
         if [ "$VEHICLES" = "1" ]; then

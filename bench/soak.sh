@@ -26,6 +26,8 @@
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# shellcheck source=bench/lib.sh
+. "$ROOT/bench/lib.sh"
 DURATION=600
 WARMUP=60
 BOTS=100
@@ -101,11 +103,6 @@ done
 [ -n "$PORT" ] || { log "no free UDP port found"; exit 1; }
 
 rss_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status" 2>/dev/null || echo null; }
-json_get() {
-    local value
-    value=$(printf '%s\n' "$2" | sed -n "s/.*\"$1\":\([^,}]*\).*/\1/p")
-    echo "${value:-null}"
-}
 
 mkdir -p "$WORK/server"
 printf 'bindhost %s\nport %s\nmaxplayers 100\n' "$HOST" "$PORT" >"$WORK/server/server.cfg"

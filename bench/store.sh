@@ -14,6 +14,8 @@
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# shellcheck source=bench/lib.sh
+. "$ROOT/bench/lib.sh"
 CLIENTS=${CLIENTS:-10}
 MIB=${MIB:-64}
 SKIP_BUILD=${SKIP_BUILD:-0}
@@ -54,18 +56,6 @@ if [ "$SKIP_BUILD" != "1" ]; then
 fi
 BIN=$BUILD_DIR/bin
 
-free_port() {
-    local port tries
-    for tries in $(seq 1 50); do
-        port=$((20000 + RANDOM % 40000))
-        if ! ss -Hlun "sport = :$port" 2>/dev/null | grep -q .; then
-            echo "$port"
-            return
-        fi
-    done
-    log "no free UDP port found"
-    exit 1
-}
 
 # kB of a /proc/<pid>/status field (VmRSS, VmHWM).
 mem_kb() { awk -v key="$2:" '$1 == key { print $2 }' "/proc/$1/status"; }
@@ -86,7 +76,7 @@ wait_for() {
 # RESULT_IDLE_KB, RESULT_PEAK_KB and RESULT_LINE.
 run_target() {
     local name=$1 port ready
-    port=$(free_port)
+    port=$(free_port) || { log "no free UDP port found"; exit 1; }
     mkdir -p "$WORK/$name"
     cd "$WORK/$name"
     if [ "$name" = server ]; then

@@ -210,13 +210,19 @@ TEST_F(TransportHardeningTest, ClientJoinsWhileForgedOpenConnectionRequestsFlood
     ExpectServerServing();
 }
 
-// Disabled: the two joined players lose their connections on the server's side
-// (their remote systems go inactive, one in the disconnect-on-no-ACK state)
-// while the server itself keeps running and admits new clients; the unpatched
-// transport does the same. Enable it once that is found and fixed.
-TEST_F(TransportHardeningTest, DISABLED_RandomAndMutatedDatagramsLeaveTheServerServing)
+// Junk of every kind from one address, the players' own among it. An
+// unverified sender's nonsense used to ban that whole address, and with it
+// every joined player's traffic.
+TEST_F(TransportHardeningTest, RandomAndMutatedDatagramsLeaveTheServerServing)
 {
-    // A few source ports, each sending every kind of datagram, well formed or not.
+    // First a sender whose first message after the handshake is no connection request.
+    CRawSender nonsense;
+    Handshake(nonsense, 0x4444);
+    SRawMessage chat;
+    chat.data = {0x42, 'h', 'i'};
+    ASSERT_TRUE(nonsense.Send(flood::DataDatagram(0, {chat})));
+
+    // Then a few source ports, each sending every kind of datagram, well formed or not.
     std::mt19937 random(20261208);
     std::vector<CRawSender> senders(4);
     for (CRawSender& sender : senders)

@@ -19,6 +19,7 @@
 #include "BitStream.h"
 #include "DS_List.h"
 #include "FloodWire.h"
+#include "FuzzChunk.h"
 #include "GetTime.h"
 #include "MTUSize.h"
 #include "PluginInterface2.h"
@@ -115,9 +116,9 @@ std::vector<uint8_t> MessageFrom(SConnection& c, const uint8_t* pData, size_t nL
 
 void Deliver(SConnection& c, const std::vector<uint8_t>& datagram)
 {
-    c.layer.HandleSocketReceiveFromConnectedPlayer(reinterpret_cast<const char*>(datagram.data()),
-                                                   static_cast<unsigned int>(datagram.size()), c.address,
-                                                   c.plugins, kMtu, &c.socket, &c.random, c.now, c.updateStream);
+    c.layer.HandleSocketReceiveFromConnectedPlayer(
+        reinterpret_cast<const char*>(datagram.data()), static_cast<unsigned int>(datagram.size()), c.address,
+        c.plugins, kMtu, &c.socket, &c.random, c.now, c.updateStream);
 }
 
 // Everything the layer hands up is taken and released, as the peer does.
@@ -134,27 +135,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
     SConnection& c = Connection();
     Prime(c);
     size_t nAt = 0;
-    while (nAt + 2 <= nSize)
+    SFuzzChunk chunk;
+    while (NextFuzzChunk(pData, nSize, nAt, chunk))
     {
-        const uint8_t byKind = pData[nAt];
-        const size_t nLength = pData[nAt + 1] + (byKind & 0x80 ? 256u : 0u);
-        nAt += 2;
-        const size_t nTake = nLength < nSize - nAt ? nLength : nSize - nAt;
-        const uint8_t* pChunk = pData + nAt;
-        nAt += nTake;
-        switch (byKind & 3)
+        switch (chunk.byKind & 3)
         {
         case 0:
-            Deliver(c, std::vector<uint8_t>(pChunk, pChunk + nTake));
+            Deliver(c, std::vector<uint8_t>(chunk.pData, chunk.pData + chunk.nLength));
             break;
         case 1:
-            Deliver(c, AckFrom(pChunk, nTake, (byKind & 4) != 0));
+            Deliver(c, AckFrom(chunk.pData, chunk.nLength, (chunk.byKind & 4) != 0));
             break;
         case 2:
-            Deliver(c, MessageFrom(c, pChunk, nTake));
+            Deliver(c, MessageFrom(c, chunk.pData, chunk.nLength));
             break;
         default:
-            c.now += (nTake ? pChunk[0] : 1) * 8000ull;
+            c.now += (chunk.nLength ? chunk.pData[0] : 1) * 8000ull;
             c.layer.Update(&c.socket, c.address, kMtu, c.now, 0, c.plugins, &c.random, c.updateStream);
             break;
         }

@@ -4,7 +4,8 @@
 // offline handshake (open-connection requests 1 and 2, pings), the half-open
 // table, and the first connected datagrams of a new connection: connection
 // request, new incoming connection, ACKs. Nothing may crash, hang, leak or
-// read outside the input; the sanitizers watch.
+// read outside the input; the sanitizers watch. Nor may anything these senders
+// do ban their address: players connected from it would lose all traffic.
 //
 // Input: chunks of [kind][length][length bytes], until the input ends. Bits 4
 // and 5 of kind pick the source port (one of four).
@@ -22,6 +23,7 @@
 
 #include "BitStream.h"
 #include "FloodWire.h"
+#include "FuzzChunk.h"
 #include "GetTime.h"
 #include "MTUSize.h"
 #include "RakNetSocket2.h"
@@ -166,17 +168,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
     if (!Start(l))
         return 0;
     size_t nAt = 0;
-    while (nAt + 2 <= nSize)
+    SFuzzChunk chunk;
+    while (NextFuzzChunk(pData, nSize, nAt, chunk))
     {
-        const uint8_t byKind = pData[nAt];
-        const size_t nLength = pData[nAt + 1] + (byKind & 0x80 ? 256u : 0u);
-        nAt += 2;
-        const size_t nTake = nLength < nSize - nAt ? nLength : nSize - nAt;
-        const uint8_t* pChunk = pData + nAt;
-        nAt += nTake;
+        const uint8_t byKind = chunk.byKind;
         const bool bUpdateOnly = (byKind & 7) > 4;
-        Deliver(l, (byKind >> 4) & 3, bUpdateOnly ? std::vector<uint8_t>() : Build(l, byKind, pChunk, nTake));
+        Deliver(l, (byKind >> 4) & 3,
+                bUpdateOnly ? std::vector<uint8_t>() : Build(l, byKind, chunk.pData, chunk.nLength));
     }
+    if (l.peer.IsBanned("127.0.0.1"))
+        __builtin_trap();
     CloseAll(l);
     return 0;
 }

@@ -40,8 +40,16 @@ if(ORVN_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
     target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
     target_link_libraries(${name} PRIVATE orvn_raknet_fuzz)
+    # Inputs that once found a fault run first, from their own folder; what the
+    # run finds new goes to a corpus in the build tree, kept for the next run.
+    set(corpus ${CMAKE_CURRENT_BINARY_DIR}/${name}_corpus)
+    file(MAKE_DIRECTORY ${corpus})
+    set(regressions)
+    if(IS_DIRECTORY ${ORVN_NET_TEST_DIR}/fuzz/regressions/${name})
+      set(regressions ${ORVN_NET_TEST_DIR}/fuzz/regressions/${name})
+    endif()
     add_test(NAME ${name}_bounded
-             COMMAND ${name} -max_total_time=20 -rss_limit_mb=2048 -print_final_stats=1)
+             COMMAND ${name} ${corpus} ${regressions} -max_total_time=20 -rss_limit_mb=2048 -print_final_stats=1)
     set_tests_properties(${name}_bounded PROPERTIES TIMEOUT 120)
   endforeach()
 endif()

@@ -48,12 +48,7 @@ SERVER_PID=""
 FLOOD_PID=""
 
 cleanup() {
-    local pid
-    for pid in $FLOOD_PID $SERVER_PID; do
-        kill -TERM "$pid" 2>/dev/null || continue
-        sleep 0.5
-        kill -KILL "$pid" 2>/dev/null || true
-    done
+    stop_all $FLOOD_PID $SERVER_PID
     rm -rf "$WORK"
 }
 trap cleanup EXIT
@@ -63,36 +58,11 @@ log() { echo "ackflood.sh: $*" >&2; }
 
 build() {
     [ "$SKIP_BUILD" = "1" ] && return
-    "$ROOT/scripts/fetch-raknet.sh"
-    log "building Release in $BUILD_DIR"
-    cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release -DORVN_TESTS=OFF -DORVN_BENCH=OFF >"$WORK/cmake.log"
-    cmake --build "$BUILD_DIR" -j2 --target orvn-server orvn-bot orvn-flood >>"$WORK/cmake.log" 2>&1 ||
-        { tail -30 "$WORK/cmake.log" >&2; exit 1; }
-}
-
-# A UDP port on loopback that nothing listens on; 50 tries at most.
-
-
-# Waits (10 s at most) until the text shows in the file while the process lives.
-wait_ready() {
-    local pid=$1 file=$2 text=$3 i
-    for i in $(seq 1 100); do
-        grep -q "$text" "$file" 2>/dev/null && return 0
-        kill -0 "$pid" 2>/dev/null || return 1
-        sleep 0.1
-    done
-    return 1
+    release_build orvn-server orvn-bot orvn-flood || exit 1
 }
 
 stop_server() {
-    local i
-    kill -INT "$SERVER_PID" 2>/dev/null || true
-    for i in $(seq 1 50); do
-        kill -0 "$SERVER_PID" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill -KILL "$SERVER_PID" 2>/dev/null || true
-    wait "$SERVER_PID" 2>/dev/null || true
+    stop_process "$SERVER_PID"
     SERVER_PID=""
 }
 

@@ -50,12 +50,7 @@ BOT_PID=""
 FLOOD_PID=""
 
 cleanup() {
-    local pid
-    for pid in $FLOOD_PID $BOT_PID $SERVER_PID; do
-        kill -TERM "$pid" 2>/dev/null || continue
-        sleep 0.5
-        kill -KILL "$pid" 2>/dev/null || true
-    done
+    stop_all $FLOOD_PID $BOT_PID $SERVER_PID
     rm -rf "$WORK"
 }
 trap cleanup EXIT
@@ -64,16 +59,8 @@ trap 'exit 130' INT TERM
 log() { echo "flood.sh: $*" >&2; }
 
 if [ "$SKIP_BUILD" != "1" ]; then
-    if [ ! -f "$ROOT/third_party/raknet/Source/RakPeer.cpp" ]; then
-        "$ROOT/scripts/fetch-raknet.sh"
-    fi
-    log "building Release in $BUILD_DIR"
-    cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release -DORVN_TESTS=OFF -DORVN_BENCH=OFF >"$WORK/cmake.log"
-    cmake --build "$BUILD_DIR" -j2 --target orvn-server orvn-bot orvn-query-flood >>"$WORK/cmake.log" 2>&1 ||
-        { tail -30 "$WORK/cmake.log" >&2; exit 1; }
+    release_build orvn-server orvn-bot orvn-query-flood || exit 1
 fi
-
-
 
 # run NAME FLOOD(0|1): leaves RUN_BOT_JSON and RUN_FLOOD_JSON.
 run() {
@@ -84,10 +71,7 @@ run() {
     printf 'bindhost %s\nport %s\nmaxplayers 100\n' "$HOST" "$port" >"$dir/server.cfg"
     (cd "$dir" && exec "$BUILD_DIR/bin/orvn-server" -allow-server-runas-root) >"$dir/out.txt" 2>&1 &
     SERVER_PID=$!
-    for i in $(seq 1 100); do
-        grep -q "Started" "$dir/out.txt" 2>/dev/null && break
-        sleep 0.1
-    done
+    wait_ready "$SERVER_PID" "$dir/out.txt" "Started" || log "$name: the server did not start"
     log "$name: server on port $port; $BOTS bots at $HZ Hz for $DURATION s"
     timeout $((DURATION + WARMUP + 120)) "$BUILD_DIR/bin/orvn-bot" --host "$HOST" --port "$port" --bots "$BOTS" \
         --hz "$HZ" --seconds "$DURATION" --warmup "$WARMUP" >"$dir/bot.json" 2>"$dir/bot.err" &

@@ -69,12 +69,7 @@ BOT_PID=""
 # Whatever this script started and is still running: a polite signal first
 # (timeout passes it on to the bot), then SIGKILL.
 cleanup() {
-    local pid
-    for pid in $BOT_PID $TARGET_PID; do
-        kill -TERM "$pid" 2>/dev/null || continue
-        sleep 0.5
-        kill -KILL "$pid" 2>/dev/null || true
-    done
+    stop_all $BOT_PID $TARGET_PID
     rm -rf "$WORK"
 }
 trap cleanup EXIT
@@ -83,21 +78,9 @@ trap 'exit 130' INT TERM
 log() { echo "relay.sh: $*" >&2; }
 
 build() {
-    if [ "$SKIP_BUILD" = "1" ]; then
-        return
-    fi
-    if [ ! -f "$ROOT/third_party/raknet/Source/RakPeer.cpp" ]; then
-        "$ROOT/scripts/fetch-raknet.sh"
-    fi
-    log "building Release in $BUILD_DIR"
-    cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release -DORVN_TESTS=OFF -DORVN_BENCH=OFF >"$WORK/cmake.log"
-    cmake --build "$BUILD_DIR" -j2 --target orvn-server orvn-bot orvn-relay-baseline bench_vehicles >>"$WORK/cmake.log" 2>&1 ||
-        { tail -30 "$WORK/cmake.log" >&2; exit 1; }
+    [ "$SKIP_BUILD" = "1" ] && return
+    release_build orvn-server orvn-bot orvn-relay-baseline bench_vehicles || exit 1
 }
-
-# A UDP port on loopback that nothing listens on; 50 tries at most.
-
-# A number from a flat one-line JSON object; "null" when absent.
 
 # awk arithmetic that yields null when an input is null or a divisor is 0.
 calc() {
@@ -113,29 +96,9 @@ calc() {
 cpu_ticks() { awk '{ sub(/.*\) /, ""); print $12 + $13 }' "/proc/$1/stat" 2>/dev/null || echo null; }
 peak_rss_kb() { awk '/^VmHWM:/ { print $2 }' "/proc/$1/status" 2>/dev/null || echo null; }
 
-# Waits (10 s at most) until the text shows in the file while the process lives.
-wait_ready() {
-    local pid=$1 file=$2 text=$3 i
-    for i in $(seq 1 100); do
-        if grep -q "$text" "$file" 2>/dev/null; then
-            return 0
-        fi
-        kill -0 "$pid" 2>/dev/null || return 1
-        sleep 0.1
-    done
-    return 1
-}
-
-# SIGINT, 5 s to exit, then SIGKILL.
-stop_process() {
-    local pid=$1 i
-    kill -INT "$pid" 2>/dev/null || true
-    for i in $(seq 1 50); do
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill -KILL "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
+# SIGINT, 5 s to exit, then SIGKILL; the target is gone after it.
+stop_target() {
+    stop_process "$1"
     TARGET_PID=""
 }
 
@@ -166,7 +129,7 @@ run_target() {
     TARGET_PID=$pid
     if ! wait_ready "$pid" "$dir/out.txt" "$ready"; then
         log "$name did not start:"; tail -20 "$dir/out.txt" >&2
-        stop_process "$pid"
+        stop_target "$pid"
         RESULT_JSON=""
         return 1
     fi
@@ -181,7 +144,7 @@ run_target() {
     BOT_PID=""
     ticks=$(cpu_ticks "$pid")
     RESULT_RSS=$(peak_rss_kb "$pid")
-    stop_process "$pid"
+    stop_target "$pid"
     bot_json=$(tail -1 "$dir/bot.json" 2>/dev/null || true)
     if [ "$bot_rc" -ne 0 ] || [ -z "$bot_json" ]; then
         log "$name: orvn-bot exited with $bot_rc"; tail -20 "$dir/bot.err" >&2

@@ -68,12 +68,7 @@ BOT_PID=""
 POLL_PID=""
 
 cleanup() {
-    local pid
-    for pid in $POLL_PID $BOT_PID $SERVER_PID; do
-        kill -TERM "$pid" 2>/dev/null || continue
-        sleep 0.5
-        kill -KILL "$pid" 2>/dev/null || true
-    done
+    stop_all $POLL_PID $BOT_PID $SERVER_PID
     rm -rf "$WORK"
 }
 trap cleanup EXIT
@@ -82,25 +77,10 @@ trap 'exit 130' INT TERM
 log() { echo "soak.sh: $*" >&2; }
 
 if [ "$SKIP_BUILD" != "1" ]; then
-    if [ ! -f "$ROOT/third_party/raknet/Source/RakPeer.cpp" ]; then
-        "$ROOT/scripts/fetch-raknet.sh"
-    fi
-    log "building Release in $BUILD_DIR"
-    cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release -DORVN_TESTS=OFF -DORVN_BENCH=OFF >"$WORK/cmake.log"
-    cmake --build "$BUILD_DIR" -j2 --target orvn-server orvn-bot orvn-query >>"$WORK/cmake.log" 2>&1 ||
-        { tail -30 "$WORK/cmake.log" >&2; exit 1; }
+    release_build orvn-server orvn-bot orvn-query || exit 1
 fi
 
-# A UDP port on loopback that nothing listens on.
-PORT=""
-for tries in $(seq 1 50); do
-    candidate=$((20000 + RANDOM % 40000))
-    if ! ss -Hlun "sport = :$candidate" 2>/dev/null | grep -q .; then
-        PORT=$candidate
-        break
-    fi
-done
-[ -n "$PORT" ] || { log "no free UDP port found"; exit 1; }
+PORT=$(free_port) || { log "no free UDP port found"; exit 1; }
 
 rss_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status" 2>/dev/null || echo null; }
 
@@ -108,12 +88,8 @@ mkdir -p "$WORK/server"
 printf 'bindhost %s\nport %s\nmaxplayers 100\n' "$HOST" "$PORT" >"$WORK/server/server.cfg"
 (cd "$WORK/server" && exec "${SERVER_BIN:-$BUILD_DIR/bin/orvn-server}" -allow-server-runas-root) >"$WORK/server/out.txt" 2>&1 &
 SERVER_PID=$!
-for i in $(seq 1 100); do
-    grep -q "Started" "$WORK/server/out.txt" 2>/dev/null && break
-    kill -0 "$SERVER_PID" 2>/dev/null || break
-    sleep 0.1
-done
-grep -q "Started" "$WORK/server/out.txt" || { log "the server did not start:"; tail -20 "$WORK/server/out.txt" >&2; exit 1; }
+wait_ready "$SERVER_PID" "$WORK/server/out.txt" "Started" ||
+    { log "the server did not start:"; tail -20 "$WORK/server/out.txt" >&2; exit 1; }
 log "server running (pid $SERVER_PID, port $PORT); $BOTS bots at $HZ Hz for $DURATION s, churn $CHURN s, chat $CHAT s"
 
 # The query client: one 'i', 'c' and 'p' a second; one line per answer.

@@ -36,10 +36,7 @@ WORK=$(mktemp -d /tmp/orvn-store-bench.XXXXXX)
 TARGET_PID=""
 
 cleanup() {
-    if [ -n "$TARGET_PID" ]; then
-        kill -TERM "$TARGET_PID" 2>/dev/null && sleep 0.5
-        kill -KILL "$TARGET_PID" 2>/dev/null || true
-    fi
+    stop_all $TARGET_PID
     rm -rf "$WORK"
 }
 trap cleanup EXIT
@@ -48,11 +45,7 @@ trap 'exit 130' INT TERM
 log() { echo "store.sh: $*" >&2; }
 
 if [ "$SKIP_BUILD" != "1" ]; then
-    [ -f "$ROOT/third_party/raknet/Source/RakPeer.cpp" ] || "$ROOT/scripts/fetch-raknet.sh"
-    log "building Release in $BUILD_DIR"
-    cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release -DORVN_TESTS=OFF -DORVN_BENCH=OFF >"$WORK/cmake.log"
-    cmake --build "$BUILD_DIR" -j2 --target orvn-server orvn-store-bench >>"$WORK/cmake.log" 2>&1 ||
-        { tail -30 "$WORK/cmake.log" >&2; exit 1; }
+    release_build orvn-server orvn-store-bench || exit 1
 fi
 BIN=$BUILD_DIR/bin
 

@@ -8,7 +8,7 @@
  *
  * The mode keeps almost nothing itself: the server holds the classes, the vehicles and the pickups,
  * applies a class on spawn, and shows a pickup again once its timer runs out. The only state here is
- * the function table and the vehicle each player got from /car.
+ * the function table, and the vehicle each player got from /car with the time of the next one.
  *
  * Build: cc -std=c99 -shared -fPIC -O2 -I sdk -o freeroam.so examples/freeroam.c
  * Load:  put freeroam.so in the server's plugins/ folder and list "freeroam" in the plugins line of
@@ -20,10 +20,8 @@
 
 #include "orvn_plugin.h"
 
-#define MAX_PLAYERS 100
 #define PLAYER_NAME_SIZE 24
 #define COMMAND_NAME_SIZE 16
-#define ENTITY_VEHICLE 1
 
 /* Everything the mode creates lives in world 1, where every player starts. */
 #define WORLD 1
@@ -35,6 +33,9 @@
 /* How far to the side of the player /car parks the new vehicle. */
 #define CAR_OFFSET 4.0f
 #define CAR_COLOUR 1
+/* How long after one /car vehicle the same player must wait for the next, so one player cannot
+ * churn the vehicle pool. */
+#define CAR_COOLDOWN_MS 3000
 /* Pickup models whose effect the server applies itself: health and armour points. */
 #define MODEL_HEALTH 366
 #define MODEL_ARMOUR 368
@@ -121,7 +122,10 @@ static const char* const g_aszLeaveReasons[] = {" (timed out)", "", " (kicked)",
 static PluginFuncs* g_pFuncs;
 /* The vehicle each player got from /car, 0 for none; an entry lives from that /car until the
  * vehicle is deleted or the player leaves. */
-static int32_t g_anPersonalVehicle[MAX_PLAYERS];
+static int32_t g_anPersonalVehicle[ORVN_MAX_PLAYERS];
+/* When each player may have the next /car vehicle, on the server's GetTime clock; 0 for at once. Set
+ * when /car creates a vehicle, cleared when a player takes the slot. */
+static uint64_t g_aullNextCarMs[ORVN_MAX_PLAYERS];
 
 /* Results: the server setting functions always answer 1, and replies to the player an event is
  * about cannot fail while the event runs, so SendClientMessage is checked only where the recipient
@@ -129,7 +133,7 @@ static int32_t g_anPersonalVehicle[MAX_PLAYERS];
 
 static int IsSlot(int32_t playerId)
 {
-    return playerId >= 0 && playerId < MAX_PLAYERS;
+    return playerId >= 0 && playerId < ORVN_MAX_PLAYERS;
 }
 
 static int PlayerName(int32_t playerId, char name[PLAYER_NAME_SIZE])
@@ -217,6 +221,7 @@ static void OnPlayerConnect(int32_t playerId)
     if (!IsSlot(playerId) || !PlayerName(playerId, name))
         return;
     g_anPersonalVehicle[playerId] = 0;
+    g_aullNextCarMs[playerId] = 0;
     g_pFuncs->SendClientMessage(-1, COLOUR_NOTICE, "* %s joined free roam.", name);
     g_pFuncs->SendClientMessage(playerId, COLOUR_INFO,
                                 "Welcome, %s! Choose a class and spawn; /help lists the commands.", name);
@@ -247,9 +252,9 @@ static void OnPlayerDisconnect(int32_t playerId, int32_t reason)
  * the next vehicle created, which may be a parked one. */
 static void OnEntityPoolChange(int32_t entityType, int32_t entityId, int32_t isDeleted)
 {
-    if (entityType != ENTITY_VEHICLE || !isDeleted)
+    if (entityType != ORVN_ENTITY_VEHICLE || !isDeleted)
         return;
-    for (int i = 0; i < MAX_PLAYERS; i++)
+    for (int i = 0; i < ORVN_MAX_PLAYERS; i++)
     {
         if (g_anPersonalVehicle[i] == entityId)
             g_anPersonalVehicle[i] = 0;
@@ -316,13 +321,24 @@ static void HelpCommand(int32_t playerId, const char* args)
 }
 
 /* A player has at most one vehicle from /car: a new one replaces the last, so the pool cannot be
- * filled by one player. The old one goes only once the new one exists, so a refused model leaves the
- * player the car they had. */
+ * filled by one player, and the next comes CAR_COOLDOWN_MS after the last at the earliest, so it
+ * cannot be churned either. The old one goes only once the new one exists, so a refused model leaves
+ * the player the car they had (and does not start the wait). */
 static void CarCommand(int32_t playerId, const char* args)
 {
     int32_t model, vehicleId;
     const char* rest;
     float x, y, z;
+    uint64_t now = 0;
+    if (!IsSlot(playerId))
+        return;
+    (void)g_pFuncs->GetTime(&now);
+    if (now < g_aullNextCarMs[playerId])
+    {
+        g_pFuncs->SendClientMessage(playerId, COLOUR_ERROR,
+                                    "Wait a moment before asking for another vehicle.");
+        return;
+    }
     if (!ParseNumber(args, &model, &rest) || *rest != '\0')
     {
         g_pFuncs->SendClientMessage(playerId, COLOUR_ERROR, "Usage: /car <model>");
@@ -347,6 +363,7 @@ static void CarCommand(int32_t playerId, const char* args)
     }
     DeletePersonalVehicle(playerId);
     g_anPersonalVehicle[playerId] = vehicleId;
+    g_aullNextCarMs[playerId] = now + CAR_COOLDOWN_MS;
     g_pFuncs->SendClientMessage(playerId, COLOUR_INFO, "Your vehicle (model %d) is next to you.", model);
 }
 
@@ -412,16 +429,17 @@ static const Command* FindCommand(const char* name)
     return NULL;
 }
 
-/* The answer is not used by the server; 1 keeps the convention of letting the line through. */
+/* Every plugin receives every command, so a command not in the table may be another plugin's: it is
+ * left alone, without an answer. The answer is not used by the server; 1 keeps the convention of
+ * letting the line through. */
 static int32_t OnPlayerCommand(int32_t playerId, const char* line)
 {
     char name[COMMAND_NAME_SIZE];
     const char* args = SplitCommand(line, name);
     const Command* command = FindCommand(name);
     if (!command)
-        g_pFuncs->SendClientMessage(playerId, COLOUR_ERROR, "Unknown command /%s; /help lists the commands.",
-                                    name);
-    else if (command->needsSpawn && !g_pFuncs->IsPlayerSpawned(playerId))
+        return 1;
+    if (command->needsSpawn && !g_pFuncs->IsPlayerSpawned(playerId))
         g_pFuncs->SendClientMessage(playerId, COLOUR_ERROR, "Spawn first: /%s works only in the world.",
                                     name);
     else

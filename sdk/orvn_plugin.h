@@ -25,6 +25,14 @@
 #define ORVN_PLUGIN_FUNCS_SLOTS 338
 #define ORVN_PLUGIN_CALLBACKS_SLOTS 41
 
+/* Player ids are 0 .. ORVN_MAX_PLAYERS - 1, whatever the server's current player limit. */
+#define ORVN_MAX_PLAYERS 100
+
+/* entityType of OnEntityPoolChange. */
+#define ORVN_ENTITY_VEHICLE 1
+#define ORVN_ENTITY_OBJECT 2
+#define ORVN_ENTITY_PICKUP 3
+
 /* C linkage for everything below when the header is read by C++. */
 /* clang-format off */
 #ifdef __cplusplus
@@ -127,7 +135,8 @@ typedef struct PluginCallbacks
     int32_t (*OnPluginCommand)(int32_t commandId, const char* text);
     int32_t (*OnIncomingConnection)(const char* playerName, const char* password, const char* ipAddress);
 
-    /* entityType 1 vehicle, 2 object, 3 pickup; raised after creation and before destruction. */
+    /* entityType ORVN_ENTITY_VEHICLE, ORVN_ENTITY_OBJECT or ORVN_ENTITY_PICKUP; raised after
+       creation and before destruction. */
     void (*OnEntityPoolChange)(int32_t entityType, int32_t entityId, int32_t isDeleted);
 
     /* Key binds, away state, spectating and client text (29..33); targetId is -1 for none. */

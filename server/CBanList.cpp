@@ -133,6 +133,19 @@ bool CBanList::IsBanned(const char* szAddress) const
     return szAddress && m_pNetwork->IsBanned(szAddress);
 }
 
+bool CBanList::FileHolds(const char* szAddress) const
+{
+    FILE* pFile = szAddress ? m_pfnOpen(m_szFile, "r") : nullptr;
+    if (!pFile)
+        return false;
+    bool bFound = false;
+    char szToken[BAN_TOKEN_LENGTH + 1];
+    while (!bFound && ReadBanToken(pFile, szToken))
+        bFound = strcmp(szToken, szAddress) == 0;
+    fclose(pFile);
+    return bFound;
+}
+
 void CBanList::RestoreBackup()
 {
     remove(m_szFile);
@@ -178,4 +191,12 @@ bool IsBanned(const char* szAddress)
     if (!g_pServer || !g_pServer->m_pNetwork)
         return false;
     return CBanList(g_pServer->m_pNetwork, BAN_FILE_NAME, BAN_BACKUP_FILE_NAME).IsBanned(szAddress);
+}
+
+bool IsBanListed(const char* szAddress)
+{
+    if (!g_pServer || !g_pServer->m_pNetwork)
+        return false;
+    CBanList list(g_pServer->m_pNetwork, BAN_FILE_NAME, BAN_BACKUP_FILE_NAME);
+    return list.IsBanned(szAddress) || list.FileHolds(szAddress);
 }

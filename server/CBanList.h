@@ -47,6 +47,8 @@ public:
     bool Remove(const char* szAddress);
 
     bool IsBanned(const char* szAddress) const;
+    // Whether the ban file holds an entry equal to the address.
+    bool FileHolds(const char* szAddress) const;
 
 private:
     // Puts the backup back under the ban file's name after a failed rewrite,
@@ -72,3 +74,6 @@ int LoadBanList(CNetwork* pNetwork);
 bool AddBan(const char* szAddress);
 bool RemoveBan(const char* szAddress);
 bool IsBanned(const char* szAddress);
+// Banned in the network's list or held by the ban file: whether an unban
+// has anything to lift.
+bool IsBanListed(const char* szAddress);

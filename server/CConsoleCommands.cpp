@@ -136,12 +136,15 @@ bool RunBan(CServer& server, const char* szArgs)
 }
 
 // One entry as the ban file holds it: no white space, at most an entry long.
+// An address nobody banned is answered as such, and the files stay as they are.
 bool RunUnban(CServer&, const char* szArgs)
 {
     const size_t nLength = strlen(szArgs);
     if (nLength == 0 || nLength > static_cast<size_t>(BAN_TOKEN_LENGTH) || strpbrk(szArgs, " \t"))
         return false;
-    if (RemoveBan(szArgs))
+    if (!IsBanListed(szArgs))
+        ConsolePrint("%s is not banned.", szArgs);
+    else if (RemoveBan(szArgs))
         ConsolePrint("Unbanned %s.", szArgs);
     return true;
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <type_traits>
 
+#include "CServer.h"
 #include "Console.h"
 #include "ITimeSource.h"
 #include "PluginFuncs.h"
@@ -17,6 +18,9 @@
 
 CPluginManager* g_pPluginManager = nullptr;
 PluginFuncs* g_pFuncs = nullptr;
+
+// Plugins size their per-player tables with the header's limit.
+static_assert(ORVN_MAX_PLAYERS == MAX_PLAYER_SLOTS, "the SDK's player limit is the pool's");
 
 namespace
 {
@@ -229,12 +233,12 @@ int32_t LogMessage(const char* szFormat, ...)
     return 1;
 }
 
-// Stubs first, then every written family over them, so no slot is ever null.
+// Each family fills its own slots; together they fill every one (a test
+// walks the table after start-up).
 void BuildPluginFuncs(PluginFuncs* pFuncs)
 {
     memset(pFuncs, 0, sizeof(*pFuncs));
     pFuncs->structSize = sizeof(PluginFuncs);
-    FillStubFuncs(pFuncs);
     FillServerFuncs(pFuncs);
     FillPlayerFuncs(pFuncs);
     FillWorldEffectFuncs(pFuncs);

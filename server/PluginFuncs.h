@@ -4,13 +4,10 @@
 
 #include "orvn_plugin.h"
 
-// The function table is filled family by family: first every slot gets its
-// placeholder (the result an unknown id gives), then each implemented family
-// overwrites its own slots. Called once, from the CPluginManager constructor.
+// The function table is filled family by family, each family its own slots.
+// Called once, from the CPluginManager constructor.
 void BuildPluginFuncs(PluginFuncs* pFuncs);
 
-// Placeholders for the slots whose family is not written yet.
-void FillStubFuncs(PluginFuncs* pFuncs);
 // Slots 0..9, 12..77 and 113..119: plugins, clock, console and server settings.
 void FillServerFuncs(PluginFuncs* pFuncs);
 // Slots 10, 11, 120..219 and 331..337: messages to players, and the players.

@@ -1,3 +1,4 @@
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -13,9 +14,12 @@
 
 namespace
 {
-// Set once by the console control handler (from signal context), read by the
-// main loop once per frame; it only ever goes from 0 to 1.
-volatile uint8_t g_byQuit = 0;
+// Set by the console control handler, which runs in signal context on
+// whichever thread the signal reached (the main thread or one of RakNet's),
+// and by the console's exit command; read by the main loop once per frame.
+// It only ever goes from 0 to 1. Lives for the whole process.
+std::atomic<uint8_t> g_byQuit{0};
+static_assert(std::atomic<uint8_t>::is_always_lock_free, "set from a signal handler");
 
 bool OnConsoleControl(int nControlType)
 {

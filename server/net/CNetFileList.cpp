@@ -6,6 +6,7 @@
 
 #include "DR_SHA1.h"
 
+#include "CPluginManager.h"
 #include "TextUtil.h"
 #include "platform/CDirectoryList.h"
 
@@ -14,20 +15,23 @@ namespace
 // Files are hashed in pieces of this size, so a scan's memory does not grow
 // with the largest file.
 constexpr size_t SCAN_PIECE = 1048576;
-// A tree deeper than this (a directory link loop) is not followed further.
-constexpr int MAX_SCAN_DEPTH = 32;
 constexpr size_t MAX_INDEX_NAME = 127;
+// Longest path a transfer can name: "%s/%s" of base path and name must fit
+// the path buffer with its terminator.
+constexpr size_t MAX_SENT_PATH = NET_FILE_PATH_SIZE - 1;
 
-struct SListing
+struct SListedEntry
 {
-    std::vector<std::string> files;
-    std::vector<std::string> directories;
+    std::string strName;
+    EDirectoryEntryKind eKind;
+    uint64_t ullDevice;
+    uint64_t ullInode;
 };
 
-void CollectEntry(void* pUser, const char* szName, bool bIsDirectory)
+void CollectEntry(void* pUser, const SDirectoryEntry& entry)
 {
-    SListing& listing = *static_cast<SListing*>(pUser);
-    (bIsDirectory ? listing.directories : listing.files).push_back(szName);
+    static_cast<std::vector<SListedEntry>*>(pUser)->push_back(
+        {entry.szName, entry.eKind, entry.ullDevice, entry.ullInode});
 }
 
 // The size of an open file; -1 when it cannot be told or does not fit the
@@ -62,7 +66,14 @@ void CNetFileList::Scan()
     if (m_bScanned)
         return;
     m_bScanned = true;
-    ScanDirectory(m_szBasePath, "", 0);
+    // Folders already scanned, by device and inode: a link back up the tree
+    // (or a second link to one folder) is skipped rather than walked again.
+    std::set<std::pair<uint64_t, uint64_t>> visited;
+    uint64_t ullDevice = 0;
+    uint64_t ullInode = 0;
+    if (CDirectoryList::Identify(m_szBasePath, ullDevice, ullInode))
+        visited.emplace(ullDevice, ullInode);
+    ScanDirectory(m_szBasePath, "", visited);
     for (const auto& entry : m_SlotsByDigest)
     {
         for (const CNetFileSlotInstance& instance : entry.second.instances)
@@ -76,30 +87,67 @@ void CNetFileList::Scan()
 }
 
 // Files of a directory before its sub-directories; both in listing order.
-void CNetFileList::ScanDirectory(const std::string& strDirectory, const std::string& strPrefix, int nDepth)
+// Only regular files are offered (links to them too); anything else is named
+// on the console once and skipped. Links to folders are followed unless the
+// folder was scanned already, so no loop of links can make the walk endless.
+void CNetFileList::ScanDirectory(const std::string& strDirectory, const std::string& strPrefix,
+                                 std::set<std::pair<uint64_t, uint64_t>>& visited)
 {
-    if (nDepth > MAX_SCAN_DEPTH)
+    // Each level adds a name and a '/', so nothing below here could be sent.
+    if (strDirectory.size() + 2 > MAX_SENT_PATH)
+    {
+        LogMessage("[STORE] Skipped '%s': no path below it fits in %d bytes.", strDirectory.c_str(),
+                   static_cast<int>(MAX_SENT_PATH));
         return;
-    SListing listing;
-    if (!CDirectoryList::List(strDirectory.c_str(), CollectEntry, &listing))
+    }
+    std::vector<SListedEntry> entries;
+    if (!CDirectoryList::List(strDirectory.c_str(), CollectEntry, &entries))
         return;
-    for (const std::string& strFile : listing.files)
-        AddFile(strDirectory + "/" + strFile, strPrefix + strFile);
-    for (const std::string& strSub : listing.directories)
-        ScanDirectory(strDirectory + "/" + strSub, strPrefix + strSub + "/", nDepth + 1);
+    for (const SListedEntry& entry : entries)
+    {
+        const std::string strPath = strDirectory + "/" + entry.strName;
+        if (entry.eKind == ENTRY_FILE)
+            AddFile(strPath, strPrefix + entry.strName);
+        else if (entry.eKind == ENTRY_OTHER)
+            LogMessage("[STORE] Skipped '%s': not a regular file.", strPath.c_str());
+    }
+    for (const SListedEntry& entry : entries)
+    {
+        if (entry.eKind != ENTRY_DIRECTORY)
+            continue;
+        const std::string strPath = strDirectory + "/" + entry.strName;
+        if (!visited.emplace(entry.ullDevice, entry.ullInode).second)
+            LogMessage("[STORE] Skipped '%s': that folder is scanned already.", strPath.c_str());
+        else
+            ScanDirectory(strPath, strPrefix + entry.strName + "/", visited);
+    }
 }
 
-// An unreadable file, or one that reads short, is left out.
+// An unreadable file, or one that reads short, is left out. So is one that a
+// transfer could not send whole, with a console line: its path would be cut
+// to the path buffer, or its size does not fit 32 bits.
 void CNetFileList::AddFile(const std::string& strPath, const std::string& strName)
 {
-    FILE* pFile = fopen(strPath.c_str(), "rb");
+    if (strPath.size() > MAX_SENT_PATH)
+    {
+        LogMessage("[STORE] Left out '%s': its path is longer than %d bytes.", strPath.c_str(),
+                   static_cast<int>(MAX_SENT_PATH));
+        return;
+    }
+    FILE* pFile = OpenRegularFile(strPath.c_str());
     if (!pFile)
         return;
     const int64_t llSize = FileSize(pFile);
+    if (llSize < 0)
+    {
+        fclose(pFile);
+        LogMessage("[STORE] Left out '%s': files of 4 GiB or more cannot be sent.", strPath.c_str());
+        return;
+    }
     CNetFileSlotInstance instance;
     instance.strName = strName;
-    instance.uiSize = static_cast<uint32_t>(llSize < 0 ? 0 : llSize);
-    std::vector<uint8_t> piece(llSize <= 0 ? 0 : SCAN_PIECE);
+    instance.uiSize = static_cast<uint32_t>(llSize);
+    std::vector<uint8_t> piece(llSize == 0 ? 0 : SCAN_PIECE);
     CSHA1 sha1;
     sha1.Reset();
     int64_t llLeft = llSize;
@@ -115,7 +163,7 @@ void CNetFileList::AddFile(const std::string& strPath, const std::string& strNam
         llLeft -= static_cast<int64_t>(nWant);
     }
     fclose(pFile);
-    if (llSize < 0 || llLeft > 0)
+    if (llLeft > 0)
         return;
     sha1.Final();
     SNetDigest digest;
@@ -125,11 +173,13 @@ void CNetFileList::AddFile(const std::string& strPath, const std::string& strNam
     slot.instances.push_back(std::move(instance));
 }
 
-std::vector<SNetFileOffer> CNetFileList::ForEachFile() const
+std::vector<SNetFileOffer> CNetFileList::ForEachFile(size_t nMax) const
 {
     std::vector<SNetFileOffer> offers;
     for (const auto& entry : m_SlotsByDigest)
     {
+        if (offers.size() >= nMax)
+            break;
         if (!entry.second.instances.empty())
             offers.push_back({entry.second.digest.aby, entry.second.instances.front().strName.c_str()});
     }

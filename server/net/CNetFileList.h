@@ -1,12 +1,17 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
 constexpr int NET_DIGEST_SIZE = 20;
 constexpr int NET_FILE_PATH_SIZE = 260;
+// The server information counts its files in one byte: at most this many are
+// offered to clients, the first slots in digest order.
+constexpr size_t NET_MAX_OFFERED_FILES = 255;
 
 // A file's 20-byte SHA-1 digest, ordered bytewise.
 struct SNetDigest
@@ -53,8 +58,8 @@ public:
     // Lists the whole tree once; later calls do nothing.
     void Scan();
 
-    // The first file of every slot, in digest order.
-    std::vector<SNetFileOffer> ForEachFile() const;
+    // The first file of every slot, in digest order; at most nMax of them.
+    std::vector<SNetFileOffer> ForEachFile(size_t nMax = SIZE_MAX) const;
     // Calls fn(relative name) for every file of every slot, in digest order
     // and, within a slot, in scan order.
     template <typename Fn> void ForEachPath(Fn&& fn) const;
@@ -69,7 +74,8 @@ public:
     int SlotCount() const { return static_cast<int>(m_SlotsByDigest.size()); }
 
 private:
-    void ScanDirectory(const std::string& strDirectory, const std::string& strPrefix, int nDepth);
+    void ScanDirectory(const std::string& strDirectory, const std::string& strPrefix,
+                       std::set<std::pair<uint64_t, uint64_t>>& visited);
     void AddFile(const std::string& strPath, const std::string& strName);
 
     char m_szBasePath[NET_FILE_PATH_SIZE];

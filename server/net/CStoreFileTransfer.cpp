@@ -7,6 +7,8 @@
 #include "MessageIdentifiers.h"
 #include "RakPeerInterface.h"
 
+#include "platform/CDirectoryList.h"
+
 void CStoreFileTransfer::CReader::SetRoot(const char* szRoot)
 {
     std::lock_guard<std::mutex> lock(m_Mutex);
@@ -41,7 +43,7 @@ unsigned int CStoreFileTransfer::CReader::GetFilePart(const char* szFileName, un
     size_t nRead = 0;
     if (szFileName && IsUnderRoot(szFileName))
     {
-        if (FILE* pFile = fopen(szFileName, "rb"))
+        if (FILE* pFile = OpenRegularFile(szFileName))
         {
             if (fseeko(pFile, static_cast<off_t>(uiStart), SEEK_SET) == 0)
                 nRead = fread(pDest, 1, uiWant, pFile);

@@ -8,9 +8,8 @@
 
 namespace
 {
-// The count and each name length are single bytes: at most 255 files are
-// offered, and a longer name is cut so that its length counts its bytes.
-constexpr size_t MAX_OFFERS = 255;
+// Each name length is a single byte: a longer name is cut so that its length
+// counts its bytes.
 constexpr size_t MAX_OFFER_NAME = 255;
 } // namespace
 
@@ -18,9 +17,7 @@ int WriteStoreFileList(RakNet::BitStream& stream)
 {
     std::vector<SNetFileOffer> offers;
     if (g_pServer && g_pServer->m_pStoreFileList)
-        offers = g_pServer->m_pStoreFileList->ForEachFile();
-    if (offers.size() > MAX_OFFERS)
-        offers.resize(MAX_OFFERS);
+        offers = g_pServer->m_pStoreFileList->ForEachFile(NET_MAX_OFFERED_FILES);
     stream.Write(static_cast<uint8_t>(offers.size()));
     for (const SNetFileOffer& offer : offers)
     {

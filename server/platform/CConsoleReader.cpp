@@ -27,12 +27,15 @@ bool CConsoleReader::Start(int nFd)
         return false;
     m_nFd = nFd;
     m_bStopping = false;
-    // The thread inherits the mask: block every signal while it starts so
-    // that Ctrl-C and the log signal keep reaching the main thread.
-    sigset_t all;
+    // The thread inherits the mask: block the asynchronous signals while it
+    // starts, so that Ctrl-C and the log signal are handled on another thread.
+    // A fault on the reader itself must still reach the crash report.
+    sigset_t asynchronous;
     sigset_t previous;
-    sigfillset(&all);
-    pthread_sigmask(SIG_SETMASK, &all, &previous);
+    sigfillset(&asynchronous);
+    for (int nSignal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS})
+        sigdelset(&asynchronous, nSignal);
+    pthread_sigmask(SIG_SETMASK, &asynchronous, &previous);
     try
     {
         m_Thread = std::thread(&CConsoleReader::Run, this);

@@ -24,8 +24,10 @@ struct SConsoleLine
 // console that never types (or a pipe that stalls) never holds up the tick.
 // The thread cuts the input into lines and queues them; the main thread
 // takes them at one point of its frame. End of input or a read error ends
-// the thread quietly. The thread blocks every signal, so they reach the main
-// thread as before.
+// the thread quietly. The thread blocks the asynchronous signals (Ctrl-C, the
+// log signal, ...), which are then handled on one of the other threads: the
+// main thread or one of RakNet's. Faults (SIGSEGV, SIGBUS, SIGFPE, SIGILL,
+// SIGABRT) stay open, so a fault on the reader is reported like any other.
 class CConsoleReader
 {
 public:

@@ -9,6 +9,7 @@
 #include <dlfcn.h>
 #include <execinfo.h>
 #include <fcntl.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace
@@ -36,12 +37,18 @@ alignas(16) char g_abyAltStack[ALT_STACK_SIZE];
 char g_szModules[MAX_MODULES * MODULE_LINE_SIZE];
 std::atomic<int> g_nModulesLength{0};
 std::atomic<int> g_nModuleCount{0};
-// Set by the first thread into the handler; a second fatal signal goes
-// straight to its default action.
-std::atomic<bool> g_bReporting{false};
+// How long a second faulting thread waits for the first one's report before
+// it ends the process itself, in case the first is stuck writing.
+constexpr int REPORT_WAIT_MS = 30000;
+// The thread writing the report (its kernel thread id), claimed once by the
+// first thread into the handler and kept until the process ends; 0 before.
+std::atomic<pid_t> g_nReporter{0};
+// Set once that report is written out.
+std::atomic<bool> g_bReportDone{false};
 
 static_assert(std::atomic<int>::is_always_lock_free, "read from a signal handler");
 static_assert(std::atomic<bool>::is_always_lock_free, "read from a signal handler");
+static_assert(std::atomic<pid_t>::is_always_lock_free, "read from a signal handler");
 
 // A line under construction on the handler's stack: text, decimals and hex
 // without the formatting functions, which are not safe in a signal handler.
@@ -173,13 +180,35 @@ void EmitReport(int nSignal, const siginfo_t* pInfo)
         close(nLogFd);
 }
 
+// A second thread that faults while the first writes its report waits: its
+// own default action would end the process with the report cut short. The
+// first thread's default action ends the process once the report is out.
+void WaitForReport()
+{
+    for (int nWaited = 0; nWaited < REPORT_WAIT_MS && !g_bReportDone.load(); nWaited += 10)
+    {
+        timespec pause = {0, 10 * 1000000L};
+        nanosleep(&pause, nullptr);
+    }
+}
+
 // The default action runs once this handler returns: the signal is blocked
-// while the handler runs, so the raised one waits until then.
+// while the handler runs, so the raised one waits until then. A fault inside
+// the report itself (the same thread again) goes straight to the default.
 void OnFatalSignal(int nSignal, siginfo_t* pInfo, void*)
 {
     const int nSavedErrno = errno;
-    if (!g_bReporting.exchange(true))
+    const pid_t nSelf = static_cast<pid_t>(syscall(SYS_gettid));
+    pid_t nReporter = 0;
+    if (g_nReporter.compare_exchange_strong(nReporter, nSelf))
+    {
         EmitReport(nSignal, pInfo);
+        g_bReportDone.store(true);
+    }
+    else if (nReporter != nSelf)
+    {
+        WaitForReport();
+    }
     struct sigaction action = {};
     action.sa_handler = SIG_DFL;
     sigemptyset(&action.sa_mask);

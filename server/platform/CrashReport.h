@@ -7,7 +7,8 @@
 // author can map a frame to their own library. Then the signal's default
 // action runs, so core dumps stay possible. The handler runs on an alternate
 // stack (the main thread's, where plugins run), so a stack overflow there is
-// reported too, and makes only async-signal-safe calls.
+// reported too, and makes only async-signal-safe calls. One report per
+// process: a second thread that faults meanwhile waits for it to finish.
 
 // Installs the handler; szLogPath must live until the process ends.
 bool PlatformInstallCrashReport(const char* szLogPath);

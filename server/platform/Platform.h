@@ -31,7 +31,8 @@ enum EConsoleControl
 
 // Installs pfnHandler for SIGINT (Ctrl-C, 0), SIGQUIT (Ctrl-Break, 1),
 // SIGHUP (close, 2) and SIGTERM (shut-down, 6). The handler runs in signal
-// context: it may only store a flag.
+// context, on any thread that does not block the signal (RakNet's threads
+// too): it may only store a lock-free atomic flag.
 typedef bool (*ConsoleControlHandler)(int nControlType);
 bool PlatformSetConsoleControlHandler(ConsoleControlHandler pfnHandler);
 

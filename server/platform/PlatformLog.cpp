@@ -1,17 +1,20 @@
 #include "platform/PlatformLog.h"
 
+#include <atomic>
 #include <csignal>
 #include <ctime>
 
 namespace
 {
-// Set by the signal handler, cleared by the main thread when it reopens the
-// log; lives for the whole process.
-volatile sig_atomic_t g_nReopenRequested = 0;
+// Set by the signal handler, on whichever thread the signal reached (the
+// main thread or one of RakNet's); taken by the main thread when it reopens
+// the log. Lives for the whole process.
+std::atomic<bool> g_bReopenRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
 
 void OnReopenSignal(int)
 {
-    g_nReopenRequested = 1;
+    g_bReopenRequested.store(true);
 }
 } // namespace
 
@@ -35,8 +38,6 @@ bool PlatformWatchLogReopenSignal()
 
 bool PlatformTakeLogReopenRequest()
 {
-    if (!g_nReopenRequested)
-        return false;
-    g_nReopenRequested = 0;
-    return true;
+    // One exchange: a signal between a test and a clear would be lost.
+    return g_bReopenRequested.exchange(false);
 }

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <set>
 
 #include "CPluginManager.h"
 #include "CServer.h"
@@ -61,23 +62,29 @@ bool CCustomWeapons::ParseName(const char* szFileName, int& nId, int& nSlot, int
     return true;
 }
 
+// A weapon whose file no client is offered (a second name for the same
+// contents, or a file past the offered count) would be an identifier that
+// clients cannot resolve: it is reported and left free.
 void CCustomWeapons::Load(const CNetFileList& files)
 {
     Reset();
+    std::set<const char*> offered;
+    for (const SNetFileOffer& offer : files.ForEachFile(NET_MAX_OFFERED_FILES))
+        offered.insert(offer.szName);
     bool bAny = false;
     files.ForEachPath(
-        [this, &bAny](const char* szPath)
+        [this, &bAny, &offered](const char* szPath)
         {
             if (!TextEqualNoCase(szPath, "weapons/", 8))
                 return;
             bAny = true;
-            LoadPath(szPath);
+            LoadPath(szPath, offered.count(szPath) != 0);
         });
     if (!bAny)
         LogMessage("[WEAPONS] No custom weapons to load.");
 }
 
-void CCustomWeapons::LoadPath(const char* szPath)
+void CCustomWeapons::LoadPath(const char* szPath, bool bOffered)
 {
     if (!EndsWith7z(szPath))
         return;
@@ -93,6 +100,11 @@ void CCustomWeapons::LoadPath(const char* szPath)
     if (!ParseName(szFileName, nId, nSlot, nBase))
     {
         LogMessage("[WEAPONS] Filename '%s' not in valid format for a custom weapon file.", szPath);
+        return;
+    }
+    if (!bOffered)
+    {
+        LogMessage("[WEAPONS] Error loading '%s' as weapon - file not offered to clients.", szPath);
         return;
     }
     SWeapon& weapon = m_aWeapons[nId - FIRST_ID];

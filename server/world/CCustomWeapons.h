@@ -18,9 +18,9 @@ public:
 
     // Every identifier free: slot 10, base weapon -1.
     void Reset();
-    // Registers every "weapons/w<id>_s<slot>_l<base>_*.7z" of the list, in
-    // the list's order; malformed names and taken identifiers are reported and
-    // skipped.
+    // Registers every "weapons/w<id>_s<slot>_l<base>_*.7z" of the list that
+    // clients are offered, in the list's order; malformed names, files not
+    // offered and taken identifiers are reported and skipped.
     void Load(const CNetFileList& files);
 
     // Slot 0..9 of a registered identifier; 10 when free or out of range.
@@ -33,7 +33,7 @@ public:
     static bool ParseName(const char* szFileName, int& nId, int& nSlot, int& nBase);
 
 private:
-    void LoadPath(const char* szPath);
+    void LoadPath(const char* szPath, bool bOffered);
 
     struct SWeapon
     {

@@ -236,8 +236,9 @@ TEST_F(FreeroamE2eTest, PlayersChooseClassesSpawnUseCommandsAndChooseAgainAfterD
     EXPECT_TRUE(SawLine(alice, "There is no vehicle model 300; models run from 130 to 236."));
     ASSERT_TRUE(alice.SendCommand("/CAR"));
     EXPECT_TRUE(SawLine(alice, "Usage: /car <model>"));
+    // A command the mode does not know may be another plugin's: no answer.
     ASSERT_TRUE(alice.SendCommand("/fly"));
-    EXPECT_TRUE(SawLine(alice, "Unknown command /fly; /help lists the commands."));
+    EXPECT_TRUE(alice.NoneWithin(wire::SV_CHAT_LINE, 300));
 
     // Hurt again beside the pickups: each claim applies its effect and hides the pickup; the health
     // pickup's old key takes nothing more.
@@ -253,21 +254,29 @@ TEST_F(FreeroamE2eTest, PlayersChooseClassesSpawnUseCommandsAndChooseAgainAfterD
     EXPECT_TRUE(SawLine(alice, "Armour restored."));
     EXPECT_EQ(alice.CountOf(wire::SV_HEALTH), 0);
 
-    // /car parks a vehicle beside the player; the next replaces it; a model the server refuses
-    // leaves the player the car they have.
+    // /car parks a vehicle beside the player; for three seconds after it another /car is answered
+    // and changes nothing; a model the server refuses leaves the player the car they have and
+    // starts no wait; the next replaces it.
     ASSERT_TRUE(alice.SendOnFootSync(uiApplied, At(-870.0f, -425.0f, 11.0f, 40)));
     ASSERT_TRUE(alice.SendCommand("/car 132"));
     EXPECT_TRUE(SawLine(alice, "Your vehicle (model 132) is next to you."));
+    const uint32_t uiFirstCarMs = alice.NowMs();
     const SVehicleCreate first = NextVehicle(alice);
     ExpectVehicle(first, 132, -866.0f, -425.0f, 11.0f, 1);
+    ASSERT_TRUE(alice.SendCommand("/car 141"));
+    auto wait = alice.WaitFor(wire::SV_CHAT_LINE);
+    testclient::STextMessage waitLine;
+    ASSERT_TRUE(wait && testclient::DecodeChatLine(*wait, waitLine));
+    EXPECT_EQ(waitLine.strText, "Wait a moment before asking for another vehicle.");
+    EXPECT_EQ(waitLine.uiValue, 0xFF6464FFu);
+    alice.Pump(std::max(0, 3100 - static_cast<int>(alice.NowMs() - uiFirstCarMs)));
+    EXPECT_EQ(alice.CountOf(wire::SV_VEHICLE_CREATE) + alice.CountOf(wire::SV_VEHICLE_DESTROY), 0);
+    ASSERT_TRUE(alice.SendCommand("/car 165"));
+    EXPECT_TRUE(SawLine(alice, "The server refused a vehicle of model 165."));
     ASSERT_TRUE(alice.SendCommand("/car 141"));
     EXPECT_TRUE(SawLine(alice, "Your vehicle (model 141) is next to you."));
     ExpectVehicle(NextVehicle(alice), 141, -866.0f, -425.0f, 11.0f, 1);
     EXPECT_EQ(VehicleGone(alice), first.usVehicleId);
-    ASSERT_TRUE(alice.SendCommand("/car 165"));
-    EXPECT_TRUE(SawLine(alice, "The server refused a vehicle of model 165."));
-    alice.Pump(300);
-    EXPECT_EQ(alice.CountOf(wire::SV_VEHICLE_CREATE) + alice.CountOf(wire::SV_VEHICLE_DESTROY), 0);
 
     // A private message reaches only its recipient; the sender sees a copy; nobody gets a bad id.
     const std::string strAlice = std::to_string(alice.Slot()), strBob = std::to_string(bob.Slot());

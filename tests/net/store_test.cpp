@@ -3,8 +3,11 @@
 // recording transport, which holds a transfer until the test finishes it.
 #include <gmock/gmock.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <string>
+#include <sys/stat.h>
 
 #include "BitStream.h"
 #include "ContentMessages.h"
@@ -107,6 +110,65 @@ TEST(NetFileList, AMissingFolderIsAnEmptyList)
     CServerFileList list(folder.File("store").c_str());
     EXPECT_EQ(list.SlotCount(), 0);
     EXPECT_TRUE(list.ForEachFile().empty());
+}
+
+std::vector<std::string> ScannedPaths(const CNetFileList& list)
+{
+    std::vector<std::string> paths;
+    list.ForEachPath([&paths](const char* szName) { paths.emplace_back(szName); });
+    std::sort(paths.begin(), paths.end());
+    return paths;
+}
+
+// Links, loops of links, a FIFO and the path limit: the scan ends, offers
+// regular files only, each once, and names every thing it skipped in one line.
+TEST(NetFileList, OnlyRegularFilesOnceEachAndEverySkipNamed)
+{
+    namespace fs = std::filesystem;
+    CTempDir folder;
+    const std::string strStore = folder.File("store");
+    WriteFile(folder, "store/a.txt", "a");
+    WriteFile(folder, "outside/shared/o.txt", "o");
+    fs::create_symlink(".", strStore + "/loop1");
+    fs::create_symlink(".", strStore + "/loop2");
+    fs::create_symlink("a.txt", strStore + "/a-link.txt");
+    fs::create_symlink("missing", strStore + "/dangling");
+    fs::create_symlink("../outside/shared", strStore + "/shared");
+    fs::create_symlink("../outside/shared", strStore + "/shared-again");
+    ASSERT_EQ(mkfifo((strStore + "/pipe").c_str(), 0600), 0);
+    // The transfer names "<base>/<name>" in 260 bytes: 259 fit, 260 do not.
+    const std::string strDeep = "store/" + std::string(200, 'd') + "/";
+    const size_t nRoom = 259 - folder.File(strDeep).size();
+    WriteFile(folder, strDeep + std::string(nRoom, 'f'), "fits");
+    WriteFile(folder, strDeep + std::string(nRoom + 1, 'g'), "too long");
+
+    CCaptureStdout capture;
+    CServerFileList list(strStore.c_str());
+    const std::string strOut = capture.Finish();
+    const std::string strDeepName = strDeep.substr(6) + std::string(nRoom, 'f');
+    // Which of the two links to one folder is walked depends on the listing order.
+    const bool bAgainSkipped = strOut.find("/shared-again': that folder") != std::string::npos;
+    const std::string strFirst = bAgainSkipped ? "shared" : "shared-again";
+    const std::string strSecond = bAgainSkipped ? "shared-again" : "shared";
+    EXPECT_EQ(ScannedPaths(list),
+              (std::vector<std::string>{"a-link.txt", "a.txt", strDeepName, strFirst + "/o.txt"}));
+    for (const std::string& strLine :
+         {"[STORE] Skipped '" + strStore + "/loop1': that folder is scanned already.",
+          "[STORE] Skipped '" + strStore + "/loop2': that folder is scanned already.",
+          "[STORE] Skipped '" + strStore + "/pipe': not a regular file.",
+          "[STORE] Skipped '" + strStore + "/dangling': not a regular file.",
+          "[STORE] Skipped '" + strStore + "/" + strSecond + "': that folder is scanned already.",
+          "[STORE] Left out '" + folder.File(strDeep) + std::string(nRoom + 1, 'g') +
+              "': its path is longer than 259 bytes."})
+        EXPECT_NE(strOut.find(strLine + "\n"), std::string::npos) << strLine << "\n" << strOut;
+    EXPECT_EQ(std::count(strOut.begin(), strOut.end(), '\n'), 6) << strOut;
+
+    char szPath[260];
+    const uint8_t* pContents = nullptr;
+    uint32_t uiSize = 0;
+    ASSERT_TRUE(list.FindByDigest(reinterpret_cast<const uint8_t*>(Digest("fits").data()), szPath,
+                                  sizeof(szPath), &pContents, &uiSize));
+    EXPECT_EQ(strlen(szPath), 259u);
 }
 
 class StoreRequestTest : public ::testing::Test

@@ -93,6 +93,10 @@ TEST_F(ConsoleE2eTest, OperatorListsTellsKicksBansAndStops)
     EXPECT_EQ(m_Folder.Read("orvn-svr.banlist"), "127.0.0.1\n");
     ASSERT_TRUE(Type("unban 127.0.0.1", "Unbanned 127.0.0.1."));
     EXPECT_EQ(m_Folder.Read("orvn-svr.banlist"), "");
+    // An address nobody banned: said so, and neither file is rewritten.
+    ASSERT_TRUE(Type("unban 10.9.8.7", "10.9.8.7 is not banned."));
+    EXPECT_EQ(m_Server.Output().find("Unbanned 10.9.8.7"), std::string::npos);
+    EXPECT_EQ(m_Folder.Read("orvn-svr.banlist.old"), "127.0.0.1\n");
 
     ASSERT_TRUE(Type("kick 99", "No player at ID 99."));
     ASSERT_TRUE(Type("kick me", "Bad argument for 'kick'. Usage: kick <slot>"));

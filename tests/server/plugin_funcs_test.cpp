@@ -24,14 +24,29 @@ protected:
 };
 
 // Plugins find functions by position: a hole would crash the first caller.
-TEST_F(PluginFuncsTest, EverySlotIsFilled)
+// No placeholder fills a slot a family forgot, so this is what catches it.
+// The callback entries a plugin filled are all still there after start-up
+// (and the reserved one stays empty), so every event reaches it.
+TEST_F(PluginFuncsTest, AfterStartUpEverySlotAndEveryFilledCallbackIsThere)
 {
-    PluginFuncs* pFuncs = F();
+    m_Host.LoadRecorders(1);
+    ASSERT_EQ(m_Host.Manager().InitialiseAll(), 1);
+    PluginFuncs* pFuncs = m_Host.Recorder(0)->funcs;
+    ASSERT_EQ(pFuncs, F());
     EXPECT_EQ(pFuncs->structSize, sizeof(PluginFuncs));
     void* apSlots[ORVN_PLUGIN_FUNCS_SLOTS];
     memcpy(apSlots, reinterpret_cast<const char*>(pFuncs) + ORVN_FUNCS_SLOT_OFFSET(0), sizeof(apSlots));
     for (int i = 0; i < ORVN_PLUGIN_FUNCS_SLOTS; ++i)
-        EXPECT_NE(apSlots[i], nullptr) << "slot " << i;
+        EXPECT_NE(apSlots[i], nullptr) << "function slot " << i;
+
+    const PluginCallbacks* pCallbacks = m_Host.Manager().GetCallbacks(0);
+    ASSERT_EQ(pCallbacks, m_Host.Recorder(0)->callbacks);
+    EXPECT_EQ(pCallbacks->structSize, sizeof(PluginCallbacks));
+    void* apEntries[ORVN_PLUGIN_CALLBACKS_SLOTS];
+    memcpy(apEntries, reinterpret_cast<const char*>(pCallbacks) + ORVN_CALLBACKS_SLOT_OFFSET(0),
+           sizeof(apEntries));
+    for (int i = 0; i < ORVN_PLUGIN_CALLBACKS_SLOTS; ++i)
+        EXPECT_EQ(apEntries[i] != nullptr, i != ORVN_CALLBACKS_SLOT_INDEX(Reserved17)) << "callback " << i;
 }
 
 TEST_F(PluginFuncsTest, UnwrittenSlotsGiveTheUnknownIdAnswer)

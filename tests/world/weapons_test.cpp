@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "CPluginManager.h"
+#include "DR_SHA1.h"
 #include "ContentMessages.h"
 #include "net/support/CServerHarness.h"
 #include "players/CPlayerPool.h"
@@ -104,6 +105,53 @@ TEST(CustomWeaponStore, NamesUnderWeaponsRegisterAndEveryRefusalIsReported)
     EXPECT_EQ(g_pFuncs->GetPlayerWeaponAtSlot(0, 4), 120);
     EXPECT_EQ(g_pFuncs->RemovePlayerWeapon(0, 120), 1);
     EXPECT_EQ(g_pFuncs->GetPlayerWeaponAtSlot(0, 4), 0);
+}
+
+uint8_t FirstDigestByte(const std::string& strContents)
+{
+    CSHA1 sha1;
+    sha1.Reset();
+    sha1.Update(reinterpret_cast<const unsigned char*>(strContents.data()),
+                static_cast<unsigned int>(strContents.size()));
+    sha1.Final();
+    uint8_t abyDigest[20];
+    sha1.GetHash(abyDigest);
+    return abyDigest[0];
+}
+
+// Only a file clients are offered registers its weapon: not a second name for
+// contents offered under another name, nor a file past the 255 offered.
+TEST(CustomWeaponStore, WeaponsWhoseFileIsNotOfferedStayFree)
+{
+    nettest::CServerHarness harness(
+        "", nullptr,
+        [](const CTempDir& folder)
+        {
+            WriteStoreFile(folder, "weapons/w150_s2_l3_a.7z", "same");
+            WriteStoreFile(folder, "weapons/w151_s2_l3_b.7z", "same");
+            // With "same", 255 contents that sort before the last weapon's, whose digest
+            // starts with 0xFF.
+            int nFillers = 0;
+            for (int i = 0; nFillers < 254; ++i)
+            {
+                const std::string strContents = "filler " + std::to_string(i);
+                if (FirstDigestByte(strContents) != 0xFF)
+                    WriteStoreFile(folder, "maps/" + std::to_string(nFillers++) + ".dat", strContents);
+            }
+            int nLast = 0;
+            while (FirstDigestByte("last " + std::to_string(nLast)) != 0xFF)
+                ++nLast;
+            WriteStoreFile(folder, "weapons/w160_s4_l26_last.7z", "last " + std::to_string(nLast));
+        });
+    ASSERT_TRUE(harness.Started());
+    const std::string strOutput = harness.TakeOutput();
+    EXPECT_EQ(GetWeaponSlot(150) + GetWeaponSlot(151), 2 + 10) << strOutput;
+    EXPECT_EQ(GetWeaponSlot(160), 10);
+    EXPECT_EQ(GetBaseWeapon(160), -1);
+    const std::string strNotOffered = "' as weapon - file not offered to clients.";
+    EXPECT_THAT(strOutput, HasSubstr("[WEAPONS] Error loading 'weapons/w160_s4_l26_last.7z" + strNotOffered));
+    const char* szSecond = GetWeaponSlot(150) == 2 ? "weapons/w151_s2_l3_b.7z" : "weapons/w150_s2_l3_a.7z";
+    EXPECT_THAT(strOutput, HasSubstr(std::string("[WEAPONS] Error loading '") + szSecond + strNotOffered));
 }
 
 TEST(CustomWeaponStore, AStoreWithoutWeaponsSaysSoOnce)

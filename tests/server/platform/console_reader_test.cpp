@@ -1,8 +1,12 @@
 // The console reader over a real pipe: how input becomes lines, and that it
-// never hands over a piece of a line.
+// never hands over a piece of a line, and which signals its thread blocks.
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <set>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -106,4 +110,59 @@ TEST_F(ConsoleReaderTest, StopReturnsWhileTheReaderWaitsForInputOrForRoom)
     m_Reader.Stop();
     auto lines = Take(CONSOLE_QUEUE_LENGTH + 1, 200);
     EXPECT_EQ(lines.size(), static_cast<size_t>(CONSOLE_QUEUE_LENGTH));
+}
+
+namespace
+{
+std::set<std::string> Threads()
+{
+    std::set<std::string> tids;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task"))
+        tids.insert(entry.path().filename().string());
+    return tids;
+}
+
+// The signals a thread blocks, from its status file.
+uint64_t BlockedSignals(const std::string& strTid)
+{
+    std::ifstream status("/proc/self/task/" + strTid + "/status");
+    for (std::string strLine; std::getline(status, strLine);)
+    {
+        if (strLine.rfind("SigBlk:", 0) == 0)
+            return std::stoull(strLine.substr(7), nullptr, 16);
+    }
+    return 0;
+}
+} // namespace
+
+// Ctrl-C and the log signal are left to other threads; faults on the reader
+// still reach the crash report.
+TEST(ConsoleReaderSignals, OnlyAsynchronousSignalsAreBlocked)
+{
+    int anPipe[2];
+    ASSERT_EQ(pipe(anPipe), 0);
+    const std::set<std::string> before = Threads();
+    CConsoleReader reader;
+    ASSERT_TRUE(reader.Start(anPipe[0]));
+    std::vector<std::string> started;
+    for (const std::string& strTid : Threads())
+    {
+        if (!before.count(strTid))
+            started.push_back(strTid);
+    }
+    ASSERT_EQ(started.size(), 1u);
+    // A line taken shows the thread is past its start-up and reading.
+    ASSERT_EQ(write(anPipe[1], "x\n", 2), 2);
+    SConsoleLine line;
+    for (int i = 0; i < 2000 && !reader.TakeLine(line); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_STREQ(line.szText, "x");
+    const uint64_t ullBlocked = BlockedSignals(started[0]);
+    for (int nSignal : {SIGINT, SIGQUIT, SIGHUP, SIGTERM, SIGUSR1, SIGPIPE})
+        EXPECT_NE(ullBlocked & (1ull << (nSignal - 1)), 0u) << nSignal;
+    for (int nSignal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT})
+        EXPECT_EQ(ullBlocked & (1ull << (nSignal - 1)), 0u) << nSignal;
+    reader.Stop();
+    close(anPipe[1]);
+    close(anPipe[0]);
 }

@@ -18,8 +18,12 @@
 # 1..100 where the bots walk; the baseline accepts every entry) and then sends
 # driver sync, 30 Hz unless --hz says otherwise.
 #
-# Usage: bench/relay.sh [--vehicles] [--bots N] [--hz R] [--seconds D] [--warmup W]
-#                       [--threads T] [--skip-build] [--build-dir DIR]
+# With --metrics the server runs a second time in the same command, with
+# metricsport set and its /metrics endpoint scraped every second, and the
+# CPU per relay of both server runs is compared (metrics_cpu_ratio).
+#
+# Usage: bench/relay.sh [--vehicles] [--metrics] [--bots N] [--hz R] [--seconds D]
+#                       [--warmup W] [--threads T] [--skip-build] [--build-dir DIR]
 # The same settings may come from the environment: VEHICLES=1, BOTS, HZ,
 # DURATION, WARMUP, BOT_THREADS, SKIP_BUILD=1, BUILD_DIR.
 set -euo pipefail
@@ -34,12 +38,14 @@ DURATION=${DURATION:-20}
 WARMUP=${WARMUP:-3}
 BOT_THREADS=${BOT_THREADS:-2}
 SKIP_BUILD=${SKIP_BUILD:-0}
+METRICS=${METRICS:-0}
 BUILD_DIR=${BUILD_DIR:-$ROOT/build/release}
 HOST=127.0.0.1
 
 while [ $# -gt 0 ]; do
     case "$1" in
     --vehicles) VEHICLES=1; shift ;;
+    --metrics) METRICS=1; shift ;;
     --bots) BOTS=$2; shift 2 ;;
     --hz) HZ=$2; shift 2 ;;
     --seconds) DURATION=$2; shift 2 ;;
@@ -65,11 +71,12 @@ WORK=$(mktemp -d /tmp/orvn-relay-bench.XXXXXX)
 # they have been waited for, so that a reused pid is never signalled.
 TARGET_PID=""
 BOT_PID=""
+SCRAPE_PID=""
 
 # Whatever this script started and is still running: a polite signal first
 # (timeout passes it on to the bot), then SIGKILL.
 cleanup() {
-    stop_all $BOT_PID $TARGET_PID
+    stop_all $SCRAPE_PID $BOT_PID $TARGET_PID
     rm -rf "$WORK"
 }
 trap cleanup EXIT
@@ -102,6 +109,19 @@ stop_target() {
     TARGET_PID=""
 }
 
+# GET /metrics on the port once a second while the process lives, with
+# bash's own TCP client; the answers are counted in $WORK/scrapes.
+scrape_metrics() {
+    local port=$1 pid=$2
+    while kill -0 "$pid" 2>/dev/null; do
+        if (exec 3<>"/dev/tcp/$HOST/$port" && printf 'GET /metrics HTTP/1.0\r\n\r\n' >&3 && head -1 <&3) 2>/dev/null |
+            grep -q ' 200 '; then
+            echo ok >>"$WORK/scrapes"
+        fi
+        sleep 1
+    done
+}
+
 # run_target NAME READY_TEXT COMMAND... ; @PORT@ in the command becomes the
 # port chosen. Leaves the RESULT_<field> variables.
 run_target() {
@@ -112,8 +132,9 @@ run_target() {
     RESULT_DELIVERY=null RESULT_P50=null RESULT_P99=null RESULT_RATE=null RESULT_CPU_PER_RELAY=null
     mkdir -p "$dir"
     port=$(free_port) || { log "no free UDP port found"; exit 1; }
-    if [ "$name" = server ]; then
+    if [ "$name" = server ] || [ "$name" = server_metrics ]; then
         printf 'bindhost %s\nport %s\nmaxplayers 100\n' "$HOST" "$port" >"$dir/server.cfg"
+        [ "$name" = server_metrics ] && printf 'metricsport %s\nmetricsbind %s\n' "$((port + 1))" "$HOST" >>"$dir/server.cfg"
         if [ "$VEHICLES" = "1" ]; then
             mkdir -p "$dir/plugins"
             cp "$BUILD_DIR/bin/plugins/bench_vehicles.so" "$dir/plugins/"
@@ -134,6 +155,10 @@ run_target() {
         return 1
     fi
     log "$name running (pid $pid, port $port); $BOTS bots at $HZ Hz for $DURATION s after a $WARMUP s warm-up"
+    if [ "$name" = server_metrics ]; then
+        scrape_metrics $((port + 1)) "$pid" &
+        SCRAPE_PID=$!
+    fi
     # In the background, so that an interrupted run can stop it too.
     bot_rc=0
     timeout $((${DURATION%.*} + ${WARMUP%.*} + 120)) "$BUILD_DIR/bin/orvn-bot" --host "$HOST" --port "$port" \
@@ -145,6 +170,11 @@ run_target() {
     ticks=$(cpu_ticks "$pid")
     RESULT_RSS=$(peak_rss_kb "$pid")
     stop_target "$pid"
+    if [ -n "$SCRAPE_PID" ]; then
+        wait "$SCRAPE_PID" 2>/dev/null || true
+        SCRAPE_PID=""
+        log "$name: $(wc -l <"$WORK/scrapes" 2>/dev/null || echo 0) scrapes answered"
+    fi
     bot_json=$(tail -1 "$dir/bot.json" 2>/dev/null || true)
     if [ "$bot_rc" -ne 0 ] || [ -z "$bot_json" ]; then
         log "$name: orvn-bot exited with $bot_rc"; tail -20 "$dir/bot.err" >&2
@@ -177,12 +207,20 @@ B_CPU=${RESULT_CPU:-null} B_WCPU=${RESULT_WINDOW_CPU:-null} B_RSS=${RESULT_RSS:-
 B_DELIVERY=${RESULT_DELIVERY:-null} B_P50=${RESULT_P50:-null} B_P99=${RESULT_P99:-null}
 B_RATE=${RESULT_RATE:-null} B_CPR=${RESULT_CPU_PER_RELAY:-null}
 [ -n "$S_JSON" ] || S_JSON="{}"
+M_CPR=null METRICS_RATIO=null
+if [ "$METRICS" = "1" ]; then
+    sleep 1
+    run_target server_metrics "Started" "$BUILD_DIR/bin/orvn-server" -allow-server-runas-root || STATUS=${STATUS/ok/}metrics_failed
+    M_CPR=${RESULT_CPU_PER_RELAY:-null}
+    METRICS_RATIO=$(calc div "$M_CPR" "$S_CPR")
+    echo "server CPU per relay with metrics scraped / without: $METRICS_RATIO"
+fi
 
 CPU_RATIO=$(calc div "$S_CPR" "$B_CPR")
 LATENCY_RATIO=$(calc div "$S_P99" "$B_P99")
 echo "server CPU per relay / baseline CPU per relay: $CPU_RATIO; p99 latency ratio: $LATENCY_RATIO"
-printf '{"mode":"%s","bots":%s,"hz":%s,"seconds":%s,"warmup":%s,"delivery":%s,"p50_ms":%s,"p99_ms":%s,"relays_per_s":%s,"server_cpu_s":%s,"server_window_cpu_s":%s,"server_peak_rss_kb":%s,"baseline_delivery":%s,"baseline_p50_ms":%s,"baseline_p99_ms":%s,"baseline_relays_per_s":%s,"baseline_cpu_s":%s,"baseline_window_cpu_s":%s,"baseline_peak_rss_kb":%s,"server_cpu_per_relay_us":%s,"baseline_cpu_per_relay_us":%s,"cpu_ratio":%s,"latency_ratio":%s,"status":"%s"}\n' \
+printf '{"mode":"%s","bots":%s,"hz":%s,"seconds":%s,"warmup":%s,"delivery":%s,"p50_ms":%s,"p99_ms":%s,"relays_per_s":%s,"server_cpu_s":%s,"server_window_cpu_s":%s,"server_peak_rss_kb":%s,"baseline_delivery":%s,"baseline_p50_ms":%s,"baseline_p99_ms":%s,"baseline_relays_per_s":%s,"baseline_cpu_s":%s,"baseline_window_cpu_s":%s,"baseline_peak_rss_kb":%s,"server_cpu_per_relay_us":%s,"baseline_cpu_per_relay_us":%s,"cpu_ratio":%s,"latency_ratio":%s,"metrics_cpu_per_relay_us":%s,"metrics_cpu_ratio":%s,"status":"%s"}\n' \
     "$([ "$VEHICLES" = 1 ] && echo vehicles || echo on-foot)" "$BOTS" "$HZ" "$DURATION" "$WARMUP" "$S_DELIVERY" "$S_P50" "$S_P99" "$S_RATE" "$S_CPU" "$S_WCPU" "$S_RSS" \
     "$B_DELIVERY" "$B_P50" "$B_P99" "$B_RATE" "$B_CPU" "$B_WCPU" "$B_RSS" "$S_CPR" "$B_CPR" "$CPU_RATIO" \
-    "$LATENCY_RATIO" "$STATUS"
+    "$LATENCY_RATIO" "$M_CPR" "$METRICS_RATIO" "$STATUS"
 [ "$STATUS" = ok ]

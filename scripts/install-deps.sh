@@ -16,6 +16,8 @@ have_cmd patch || need+=(patch)
 have_pkg libgtest-dev || need+=(libgtest-dev)
 have_pkg libgmock-dev || need+=(libgmock-dev)
 have_pkg libbenchmark-dev || need+=(libbenchmark-dev)
+# The metrics endpoint's HTTP server.
+have_pkg libmicrohttpd-dev || need+=(libmicrohttpd-dev)
 if [[ "${ORVN_NEED_CLANG:-0}" == "1" ]]; then
     have_cmd clang++ || need+=(clang)
     have_pkg libclang-rt-14-dev || need+=(libclang-rt-14-dev)

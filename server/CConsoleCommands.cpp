@@ -4,14 +4,17 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "Announcements.h"
 #include "CBanList.h"
+#include "CMetrics.h"
 #include "CPluginManager.h"
 #include "CServer.h"
 #include "Console.h"
 #include "net/CNetwork.h"
 #include "platform/CConsoleReader.h"
+#include "platform/CControlSocket.h"
 #include "players/CPlayer.h"
 #include "players/CPlayerPool.h"
 #include "players/PlayerMessages.h"
@@ -21,6 +24,17 @@ namespace
 // Set once by the entry point; the reader lives until the process ends.
 CConsoleReader* g_pReader = nullptr;
 void (*g_pfnQuit)() = nullptr;
+// Set by a command that answered but did nothing, for the length of one line.
+bool g_bRefused = false;
+// Answer bytes kept for one control client's line; the rest is cut with a note.
+constexpr size_t CONTROL_ANSWER_LIMIT = 65536;
+
+// What one control line printed, gathered through the console sink.
+struct SAnswerCapture
+{
+    std::string strText;
+    bool bCut = false;
+};
 
 // A command gets the rest of its line, leading white space skipped (empty
 // when there is none); false means a bad argument, and the usage is printed.
@@ -61,6 +75,7 @@ CPlayer* ParsePlayer(CServer& server, const char* szArgs, bool& bBadArgument)
     CPlayer* pPlayer = server.m_pPlayerPool ? server.m_pPlayerPool->Get(static_cast<int>(lSlot)) : nullptr;
     if (!pPlayer || pPlayer->IsMarkedForDeletion())
     {
+        g_bRefused = true;
         ConsolePrint("No player at ID %ld.", lSlot);
         return nullptr;
     }
@@ -114,6 +129,7 @@ bool RunKick(CServer& server, const char* szArgs)
     {
         const int nSlot = pPlayer->GetSlot();
         ConsolePrint("Kicking player '%s' at ID %d from the console.", pPlayer->GetName(), nSlot);
+        GetMetrics().CountKick(KICK_CONSOLE);
         server.Kick(nSlot, false);
     }
     return !bBadArgument;
@@ -130,6 +146,7 @@ bool RunBan(CServer& server, const char* szArgs)
         server.m_pNetwork->GetAddress(nSlot, szAddress, sizeof(szAddress));
         ConsolePrint("Banning player '%s' at ID %d (%s) from the console.", pPlayer->GetName(), nSlot,
                      szAddress);
+        GetMetrics().CountKick(KICK_CONSOLE);
         server.BanPlayer(nSlot);
     }
     return !bBadArgument;
@@ -176,6 +193,27 @@ bool RunPassword(CServer& server, const char* szArgs)
     return true;
 }
 
+// The same text the metrics endpoint serves, taken now rather than from the
+// last published snapshot.
+bool RunMetrics(CServer& server, const char* szArgs)
+{
+    if (szArgs[0] != '\0')
+        return false;
+    SMetricsSnapshot snapshot;
+    GetMetrics().Capture(server, snapshot);
+    std::string strText;
+    CMetrics::Render(snapshot, strText);
+    for (size_t nStart = 0; nStart < strText.size();)
+    {
+        size_t nEnd = strText.find('\n', nStart);
+        if (nEnd == std::string::npos)
+            nEnd = strText.size();
+        ConsolePrint("%.*s", static_cast<int>(nEnd - nStart), strText.c_str() + nStart);
+        nStart = nEnd + 1;
+    }
+    return true;
+}
+
 bool RunExit(CServer&, const char* szArgs)
 {
     if (szArgs[0] != '\0')
@@ -194,6 +232,7 @@ const SConsoleCommand g_aCommands[] = {
     {"say", "say <text>", "sends the text to every player as a chat line", RunSay},
     {"maxplayers", "maxplayers <n>", "sets the player limit", RunMaxPlayers},
     {"password", "password [text]", "sets the server password; nothing removes it", RunPassword},
+    {"metrics", "metrics", "prints the server's figures in the monitoring text format", RunMetrics},
     {"exit", "exit", "stops the server as Ctrl-C does", RunExit},
 };
 
@@ -231,6 +270,36 @@ void PrintUnknown(const char* szName)
     }
     ConsolePrint("Unknown command '%s'. Commands: %s.", szName, szNames);
 }
+
+void CaptureAnswer(void* pContext, const char* szText)
+{
+    SAnswerCapture& capture = *static_cast<SAnswerCapture*>(pContext);
+    const size_t nLength = strlen(szText);
+    if (capture.bCut || capture.strText.size() + nLength + 1 > CONTROL_ANSWER_LIMIT)
+    {
+        capture.bCut = true;
+        return;
+    }
+    capture.strText.append(szText, nLength);
+    capture.strText += '\n';
+}
+
+// One control client's line: run as a console line, its printed lines
+// gathered for the answer.
+void AnswerControlLine(CServer& server, CControlSocket& socket, uint32_t uiClient, const SConsoleLine& line)
+{
+    SAnswerCapture capture;
+    ConsoleSetSink(CaptureAnswer, &capture);
+    bool bRan = false;
+    if (line.bTooLong)
+        CConsoleCommands::RefuseLongLine(static_cast<unsigned long>(line.nLength));
+    else
+        bRan = CConsoleCommands::Run(server, line.szText);
+    ConsoleSetSink(nullptr, nullptr);
+    if (capture.bCut)
+        capture.strText += "(answer cut: more than " + std::to_string(CONTROL_ANSWER_LIMIT) + " bytes)\n";
+    socket.Answer(uiClient, capture.strText.data(), capture.strText.size(), bRan);
+}
 } // namespace
 
 void CConsoleCommands::Attach(CConsoleReader* pReader, void (*pfnQuit)())
@@ -241,24 +310,26 @@ void CConsoleCommands::Attach(CConsoleReader* pReader, void (*pfnQuit)())
 
 void CConsoleCommands::RunPending(CServer& server)
 {
-    if (!g_pReader)
-        return;
     SConsoleLine line;
-    while (g_pReader->TakeLine(line))
+    while (g_pReader && g_pReader->TakeLine(line))
     {
         if (line.bTooLong)
             RefuseLongLine(static_cast<unsigned long>(line.nLength));
         else
             Run(server, line.szText);
     }
+    uint32_t uiClient = 0;
+    while (server.m_pControlSocket && server.m_pControlSocket->TakeLine(uiClient, line))
+        AnswerControlLine(server, *server.m_pControlSocket, uiClient, line);
 }
 
-void CConsoleCommands::Run(CServer& server, const char* szLine)
+bool CConsoleCommands::Run(CServer& server, const char* szLine)
 {
     char szTrimmed[CONSOLE_LINE_SIZE];
     TrimLine(szLine, szTrimmed, sizeof(szTrimmed));
     if (szTrimmed[0] == '\0')
-        return;
+        return true;
+    g_bRefused = false;
     const size_t nNameLength = strcspn(szTrimmed, " \t");
     const char* szArgs = szTrimmed + nNameLength;
     while (*szArgs == ' ' || *szArgs == '\t')
@@ -267,15 +338,17 @@ void CConsoleCommands::Run(CServer& server, const char* szLine)
     {
         if (strlen(command.szName) != nNameLength || !TextEqualNoCase(szTrimmed, command.szName, nNameLength))
             continue;
-        if (!command.pfnRun(server, szArgs))
+        const bool bGoodArgument = command.pfnRun(server, szArgs);
+        if (!bGoodArgument)
             ConsolePrint("Bad argument for '%s'. Usage: %s", command.szName, command.szUsage);
-        return;
+        return bGoodArgument && !g_bRefused;
     }
     // A plugin that ran the line answers 0, as it would veto a request.
     if (g_pPluginManager && g_pPluginManager->OnConsoleCommand(szTrimmed) == 0)
-        return;
+        return true;
     szTrimmed[nNameLength] = '\0';
     PrintUnknown(szTrimmed);
+    return false;
 }
 
 void CConsoleCommands::RefuseLongLine(unsigned long ulLength)

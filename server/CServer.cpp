@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "CMetrics.h"
 #include "ITimeSource.h"
 
 CServer* g_pServer = nullptr;
@@ -74,6 +75,11 @@ void CServer::SetDefaults()
     m_vSpawnCameraPosition = Vector(477.508f, -1720.071f, 65.049f);
     m_vSpawnCameraLookAt = Vector(475.755f, -1717.149f, 63.102f);
     m_FloodLimits = DEFAULT_FLOOD_LIMITS;
+    m_szControlSocket[0] = '\0';
+    m_nMetricsPort = 0;
+    CopyText(m_szMetricsBind, "127.0.0.1", sizeof(m_szMetricsBind));
+    m_pControlSocket = nullptr;
+    m_pMetricsHttp = nullptr;
 
     m_ullLastFrameCounter = 0;
     m_fFrameTime = 0.0f;
@@ -240,4 +246,5 @@ void CServer::AddPerfTime(int nIndex, uint64_t ullMicroseconds)
     if (nIndex < 0 || nIndex >= PERF_SLOT_COUNT)
         return;
     m_aullPerfTotals[nIndex] += ullMicroseconds;
+    GetMetrics().AddStageTime(nIndex, ullMicroseconds);
 }

@@ -21,6 +21,8 @@ class CObjectPool;
 class CPickupPool;
 class CMarkerPool;
 class CServerFileList;
+class CControlSocket;
+class CMetricsHttp;
 
 constexpr int MAX_PLAYER_SLOTS = 100;
 constexpr int MAX_CLASSES = 50;
@@ -68,8 +70,11 @@ public:
     // the server owns it from here.
     void UseNetPeer(INetPeer* pPeer) { m_pPendingPeer = pPeer; }
 
-    // One frame of the main loop.
+    // One frame of the main loop, timed whole for the figures.
     void Tick();
+    // Closes the control socket (removing its file) and the metrics endpoint;
+    // for start-up failures after Initialise, and for the destructor.
+    void StopOperatorAccess();
 
     // Settings sources, in the order start-up applies them.
     void ApplyCommandLine(int argc, const char* const* argv);
@@ -196,9 +201,22 @@ public:
     Vector m_vSpawnCameraLookAt;
     // From server.cfg; handed to the network and the query handler at start-up.
     SFloodLimits m_FloodLimits;
+    // server.cfg's controlsocket: where operators' commands arrive; empty for none.
+    char m_szControlSocket[256];
+    // server.cfg's metricsport (0: no HTTP endpoint) and metricsbind.
+    int m_nMetricsPort;
+    char m_szMetricsBind[64];
+    // Owned from Initialise to destruction; null when not configured.
+    CControlSocket* m_pControlSocket;
+    CMetricsHttp* m_pMetricsHttp;
 
 private:
     void SetDefaults();
+    // The stages of one frame, in order.
+    void RunTick();
+    // The control socket and the metrics endpoint from server.cfg; false, with
+    // the line printed, when one cannot be had.
+    bool StartOperatorAccess();
     void StepClock();
     void SweepJoinDeadlines();
     void ReportPerformance();

@@ -136,6 +136,8 @@ const STextKey g_aTextKeys[] = {
     {"adminpass", "%63s %63[^\n]s", TEXT_FIELD(m_szAdminPassword)},
     {"version", "%63s %11[^\n]s", TEXT_FIELD(m_szVersion)},
     {"logtimestamps", "%63s %3[^\n]s", TEXT_FIELD(m_szLogTimestamps)},
+    {"controlsocket", "%63s %255[^\n]s", TEXT_FIELD(m_szControlSocket)},
+    {"metricsbind", "%63s %63[^\n]s", TEXT_FIELD(m_szMetricsBind)},
 };
 } // namespace
 
@@ -198,6 +200,11 @@ void CServer::ReadConfigLine(const char* szLine, const char* szKey)
             return;
         if (!ReadConfigInteger(szLine, m_nPort))
             WarnParameters("port");
+    }
+    else if (TextEqualNoCase(szKey, "metricsport"))
+    {
+        if (!ReadConfigInteger(szLine, m_nMetricsPort))
+            WarnParameters("metricsport");
     }
     else if (TextEqualNoCase(szKey, "anticheat"))
     {

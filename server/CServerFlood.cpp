@@ -1,5 +1,6 @@
 #include "CServer.h"
 
+#include "CMetrics.h"
 #include "CPluginManager.h"
 #include "net/CNetwork.h"
 #include "net/CQueryHandler.h"
@@ -28,6 +29,7 @@ void CServer::KickFloodingConnections()
         m_pNetwork->GetAddress(anSlots[i], szAddress, sizeof(szAddress));
         LogMessage("Kicking player ID %d (%s), sent more than %d messages a second.", anSlots[i], szAddress,
                    m_pNetwork->GetFloodLimit().GetRate());
+        GetMetrics().CountKick(KICK_FLOOD);
         Kick(anSlots[i], false);
     }
 }

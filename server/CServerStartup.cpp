@@ -1,6 +1,7 @@
 #include "CServer.h"
 
 #include "CBanList.h"
+#include "CMetrics.h"
 #include "CPluginManager.h"
 #include "Console.h"
 #include "ITimeSource.h"
@@ -9,6 +10,8 @@
 #include "net/INetPeer.h"
 #include "net/CNetFileList.h"
 #include "net/MessageHandlers.h"
+#include "platform/CControlSocket.h"
+#include "platform/CMetricsHttp.h"
 #include "platform/Platform.h"
 #include "players/CPlayerPool.h"
 #include "players/CPlayerSyncWorld.h"
@@ -27,6 +30,9 @@ bool CServer::Initialise(int argc, const char* const* argv)
         ConsolePrint(
             "Warning: running the server as root; pass -allow-server-runas-root to silence this warning.");
     ReadConfig("server.cfg");
+    // Before any plugin runs: a second server on the same socket stops here.
+    if (!StartOperatorAccess())
+        return false;
     g_pPluginManager->LoadPlugins(m_szPlugins);
     // No network yet: the binds are only cleared.
     m_KeyBinds.Clear();
@@ -47,6 +53,7 @@ bool CServer::Initialise(int argc, const char* const* argv)
         !m_pNetwork->Startup(m_nMaxPlayers, m_nMaxPlayersLimit, m_nPort, m_szPassword, m_szBindHost))
     {
         ConsolePrint("Unable to start server on host: %s port: %d. Port in use?", m_szBindHost, m_nPort);
+        StopOperatorAccess();
         return false;
     }
     // Bans kept from earlier runs are in force from here on.
@@ -76,10 +83,59 @@ bool CServer::Initialise(int argc, const char* const* argv)
     return true;
 }
 
+// The operators' ways in: the control socket and the metrics endpoint.
+bool CServer::StartOperatorAccess()
+{
+    if (m_szControlSocket[0] != '\0')
+    {
+        m_pControlSocket = new CControlSocket();
+        const char* szPath = m_szControlSocket;
+        switch (m_pControlSocket->Start(szPath))
+        {
+        case CONTROL_STARTED:
+            break;
+        case CONTROL_IN_USE:
+            ConsolePrint("Control socket %s is in use by another server; not starting.", szPath);
+            return false;
+        case CONTROL_NOT_A_SOCKET:
+            ConsolePrint("Control socket %s: something other than a socket has that name; not starting.",
+                         szPath);
+            return false;
+        case CONTROL_BAD_PATH:
+            ConsolePrint("Control socket %s: the path is too long for a socket; not starting.", szPath);
+            return false;
+        case CONTROL_FAILED:
+            ConsolePrint("Unable to create control socket %s (%s).", szPath, m_pControlSocket->LastError());
+            return false;
+        }
+    }
+    if (m_nMetricsPort == 0)
+        return true;
+    m_pMetricsHttp = new CMetricsHttp();
+    if (!m_pMetricsHttp->Start(m_szMetricsBind, m_nMetricsPort, CMetrics::RenderPublished))
+    {
+        ConsolePrint("Unable to serve metrics on %s port %d (%s).", m_szMetricsBind, m_nMetricsPort,
+                     m_pMetricsHttp->LastError());
+        StopOperatorAccess();
+        return false;
+    }
+    return true;
+}
+
+void CServer::StopOperatorAccess()
+{
+    delete m_pMetricsHttp;
+    m_pMetricsHttp = nullptr;
+    delete m_pControlSocket;
+    m_pControlSocket = nullptr;
+}
+
 // Pools go first, while the network can still tell clients; the network last.
 CServer::~CServer()
 {
     ConsoleWrite("** Shutting down server **\n");
+    // Answers already given still reach their clients; the socket file goes.
+    StopOperatorAccess();
     if (GetPlayerSyncWorld() == &m_SyncWorld)
         SetPlayerSyncWorld(nullptr);
     if (m_pPlayerPool)

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "CConsoleCommands.h"
+#include "CMetrics.h"
 #include "CPluginManager.h"
 #include "ITimeSource.h"
 #include "net/CNetwork.h"
@@ -31,9 +32,17 @@ template <typename Stage> void MeasureStage(CServer& server, int nSlot, Stage st
 }
 } // namespace
 
+void CServer::Tick()
+{
+    const uint64_t ullStart = GetTimeSource()->GetMicroseconds();
+    RunTick();
+    GetMetrics().CountTick(GetTimeSource()->GetMicroseconds() - ullStart);
+    GetMetrics().PublishIfDue(*this, m_uiNow);
+}
+
 // One frame. Every stage below handles its own errors; a slow one only
 // delays the next frame.
-void CServer::Tick()
+void CServer::RunTick()
 {
     // Seconds since the previous frame, for OnServerFrame.
     m_fFrameTime = MeasureFrameTime();
@@ -108,6 +117,7 @@ void CServer::SweepJoinDeadlines()
             !ClockPassed(m_uiNow, m_auiJoinDeadline[nSlot]))
             continue;
         LogMessage("Disconnecting client at ID %d - hasn't told us who he is.", nSlot);
+        GetMetrics().CountKick(KICK_JOIN_DEADLINE);
         Kick(nSlot, true);
     }
     m_uiLastJoinCheck = m_uiNow;

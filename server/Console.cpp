@@ -16,6 +16,9 @@ FILE* g_pLogFile = nullptr;
 char g_szLogPath[256] = "";
 // Off unless server.cfg asks for it; set once during start-up.
 bool g_bLogTimestamps = false;
+// Set for the length of one control command; null otherwise.
+ConsoleSink g_pfnSink = nullptr;
+void* g_pSinkContext = nullptr;
 
 // Each non-empty line of the text gets the local time in front of it; empty
 // lines stay empty.
@@ -84,6 +87,14 @@ void ConsolePrintV(const char* szFormat, va_list args)
         WriteStampedLog(szBuffer);
     else if (g_pLogFile)
         fprintf(g_pLogFile, "%s\n", szBuffer);
+    if (g_pfnSink)
+        g_pfnSink(g_pSinkContext, szBuffer);
+}
+
+void ConsoleSetSink(ConsoleSink pfnSink, void* pContext)
+{
+    g_pfnSink = pfnSink;
+    g_pSinkContext = pContext;
 }
 
 void ConsolePrint(const char* szFormat, ...)

@@ -24,5 +24,11 @@ bool ConsoleHasLog();
 void ConsolePrint(const char* szFormat, ...) __attribute__((format(printf, 1, 2)));
 void ConsolePrintV(const char* szFormat, va_list args);
 
+// While a sink is set, every line the console print writes is also handed to
+// it (the text as printed, without the added newline); main thread only. The
+// control socket uses it to send a command's output to the client that asked.
+typedef void (*ConsoleSink)(void* pContext, const char* szText);
+void ConsoleSetSink(ConsoleSink pfnSink, void* pContext);
+
 // Standard output only, written as formatted with no newline added.
 void ConsoleWrite(const char* szFormat, ...) __attribute__((format(printf, 1, 2)));

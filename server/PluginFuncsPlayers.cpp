@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "CBanList.h"
+#include "CMetrics.h"
 #include "CPluginManager.h"
 #include "CServer.h"
 #include "PluginFuncs.h"
@@ -131,6 +132,7 @@ int32_t KickPlayer(int32_t nPlayerId)
     if (g_pFuncs)
         g_pFuncs->LogMessage("Kicking player '%s' at ID %d through scripts.\n", pPlayer->GetName(),
                              nPlayerId);
+    GetMetrics().CountKick(KICK_PLUGIN);
     g_pServer->Kick(nPlayerId, false);
     return 1;
 }
@@ -139,7 +141,10 @@ int32_t BanPlayer(int32_t nPlayerId)
 {
     CPlayer* pPlayer = PlayerOf(nPlayerId);
     if (pPlayer && !pPlayer->IsMarkedForDeletion())
+    {
+        GetMetrics().CountKick(KICK_PLUGIN);
         g_pServer->BanPlayer(nPlayerId);
+    }
     return 1;
 }
 

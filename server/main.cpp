@@ -84,6 +84,7 @@ int main(int argc, char** argv)
     if (!g_pPluginManager->InitialiseAll())
     {
         ConsolePrint("One or more plugins failed to initialise, quitting.\n");
+        pServer->StopOperatorAccess();
         ConsoleCloseLog();
         // The network's threads are running: end the process here rather
         // than let static destruction race them.

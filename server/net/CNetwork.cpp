@@ -40,7 +40,9 @@ int StreamLength(const RakNet::BitStream& stream)
 }
 } // namespace
 
-CNetwork::CNetwork(INetPeer* pPeer) : m_bIsServer(false), m_pPeer(pPeer), m_bConnectionRateLimit(false)
+CNetwork::CNetwork(INetPeer* pPeer)
+    : m_bIsServer(false), m_pPeer(pPeer), m_bConnectionRateLimit(false), m_ullMessagesReceived(0),
+      m_ullMessagesSent(0)
 {
     memset(m_apfnHandlers, 0, sizeof(m_apfnHandlers));
 }
@@ -96,6 +98,7 @@ void CNetwork::ProcessIncoming()
     SNetPacket packet;
     while (m_pPeer->Receive(packet))
     {
+        ++m_ullMessagesReceived;
         const int nFirst = packet.nLength > 0 && packet.pData ? packet.pData[0] : -1;
         if (nFirst == RAK_NEW_INCOMING_CONNECTION || nFirst == RAK_DISCONNECTION_NOTIFICATION ||
             nFirst == RAK_CONNECTION_LOST)
@@ -174,6 +177,7 @@ void CNetwork::SendToPlayer(int nSlot, const RakNet::BitStream& stream, int nPri
     }
     if (!m_pPeer || nSlot < 0)
         return;
+    ++m_ullMessagesSent;
     m_pPeer->Send(stream.GetData(), StreamLength(stream), nPriority, nReliability, nChannel, nSlot, false);
 }
 
@@ -181,6 +185,7 @@ void CNetwork::SendToAll(const RakNet::BitStream& stream, int nPriority, int nRe
 {
     if (!m_pPeer)
         return;
+    ++m_ullMessagesSent;
     m_pPeer->Send(stream.GetData(), StreamLength(stream), nPriority, nReliability, nChannel, -1, true);
 }
 
@@ -190,8 +195,19 @@ void CNetwork::SendToAllExcept(int nSlot, const RakNet::BitStream& stream, int n
 {
     if (!m_pPeer)
         return;
+    ++m_ullMessagesSent;
     m_pPeer->Send(stream.GetData(), StreamLength(stream), nPriority, nReliability, nChannel,
                   nSlot < 0 ? -1 : nSlot, true);
+}
+
+void CNetwork::GetTraffic(SNetTraffic& traffic) const
+{
+    traffic.ullMessagesReceived = m_ullMessagesReceived;
+    traffic.ullMessagesSent = m_ullMessagesSent;
+    traffic.ullBytesReceived = 0;
+    traffic.ullBytesSent = 0;
+    if (m_pPeer)
+        m_pPeer->GetByteTotals(traffic.ullBytesReceived, traffic.ullBytesSent);
 }
 
 void CNetwork::WriteMessageId(RakNet::BitStream& stream, int nId)

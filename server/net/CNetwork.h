@@ -41,6 +41,16 @@ enum : int
 // the identifier, which belongs to the receive loop and dies when it returns.
 typedef void (*MessageHandler)(int nSlot, int nMessageId, const uint8_t* pPayload, int nLength);
 
+// What went through the network since start-up: messages as the server
+// sees them, bytes as the transport put them on the wire.
+struct SNetTraffic
+{
+    uint64_t ullMessagesReceived;
+    uint64_t ullMessagesSent;
+    uint64_t ullBytesReceived;
+    uint64_t ullBytesSent;
+};
+
 // The server's only contact with the network for game traffic: one peer, the
 // identifier rules, the handler table and the send operations. Lives inside
 // CServer from Initialise to its destruction.
@@ -109,6 +119,9 @@ public:
     void Unban(const char* szAddress);
     bool IsBanned(const char* szAddress) const;
 
+    // Main thread: the totals since start-up.
+    void GetTraffic(SNetTraffic& traffic) const;
+
     INetPeer* GetPeer() const { return m_pPeer; }
     bool IsServer() const { return m_bIsServer; }
 
@@ -122,4 +135,7 @@ private:
     MessageHandler m_apfnHandlers[NET_HANDLER_COUNT];
     CMessageFloodLimit m_FloodLimit;
     bool m_bConnectionRateLimit;
+    // Messages taken from and handed to the transport, for the whole run.
+    uint64_t m_ullMessagesReceived;
+    uint64_t m_ullMessagesSent;
 };

@@ -46,7 +46,8 @@ template <size_t N> void Terminate(char (&szText)[N])
 
 CQueryHandler::CQueryHandler()
     : m_uiGeneration(0), m_uiCacheGeneration(0), m_uiDroppedOverRate(0), m_uiDroppedOverBudget(0),
-      m_bCaptured(false), m_bReported(false), m_uiLastReportMs(0)
+      m_ullAnswered(0), m_ullTotalOverRate(0), m_ullTotalOverBudget(0), m_bCaptured(false),
+      m_bReported(false), m_uiLastReportMs(0)
 {
     memset(&m_LastCapture, 0, sizeof(m_LastCapture));
     Publish(m_LastCapture);
@@ -179,16 +180,26 @@ bool CQueryHandler::HandleQueryDatagram(IQueryReplySocket* pSocket, uint32_t uiF
     {
     case QUERY_OVER_RATE:
         m_uiDroppedOverRate.fetch_add(1, std::memory_order_relaxed);
+        m_ullTotalOverRate.fetch_add(1, std::memory_order_relaxed);
         return true;
     case QUERY_OVER_BUDGET:
         m_uiDroppedOverBudget.fetch_add(1, std::memory_order_relaxed);
+        m_ullTotalOverBudget.fetch_add(1, std::memory_order_relaxed);
         return true;
     case QUERY_REPLY:
         break;
     }
     if (pSocket)
         pSocket->SendTo(uiFromAddress, usFromPort, pReply, nReplyLength);
+    m_ullAnswered.fetch_add(1, std::memory_order_relaxed);
     return true;
+}
+
+void CQueryHandler::GetTotals(uint64_t& ullAnswered, uint64_t& ullOverRate, uint64_t& ullOverBudget) const
+{
+    ullAnswered = m_ullAnswered.load(std::memory_order_relaxed);
+    ullOverRate = m_ullTotalOverRate.load(std::memory_order_relaxed);
+    ullOverBudget = m_ullTotalOverBudget.load(std::memory_order_relaxed);
 }
 
 int CQueryHandler::BuildInfoReply(const CQuerySnapshot& snapshot, const uint8_t* pHeader, uint8_t* pReply)

@@ -79,6 +79,10 @@ public:
     // last line, at most once a minute.
     void ReportDrops(uint32_t uiNowMs);
 
+    // Any thread: replies sent, and replies dropped over the rate and over the
+    // budget, since start-up.
+    void GetTotals(uint64_t& ullAnswered, uint64_t& ullOverRate, uint64_t& ullOverBudget) const;
+
     // One answering thread at a time (the transport's receive thread). True
     // when the datagram was a query: answered, or dropped by the limits; false
     // hands it on to the transport (a datagram that began with the query
@@ -106,6 +110,10 @@ private:
     // thread, taken by the main thread.
     std::atomic<uint32_t> m_uiDroppedOverRate;
     std::atomic<uint32_t> m_uiDroppedOverBudget;
+    // The same counts for the whole run, never taken.
+    std::atomic<uint64_t> m_ullAnswered;
+    std::atomic<uint64_t> m_ullTotalOverRate;
+    std::atomic<uint64_t> m_ullTotalOverBudget;
     // Main thread only: the last capture, and when the last report line went out.
     CQuerySnapshot m_LastCapture;
     bool m_bCaptured;

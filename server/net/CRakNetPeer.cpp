@@ -6,6 +6,7 @@
 #include "PacketPriority.h"
 #include "RakNetSocket2.h"
 #include "RakNetTypes.h"
+#include "RakNetStatistics.h"
 #include "RakPeerInterface.h"
 
 #include "net/CQueryHandler.h"
@@ -290,4 +291,35 @@ bool CRakNetPeer::TakeFinishedFileList(int& nSlot)
 int CRakNetPeer::CountFileLists() const
 {
     return m_pFileTransfer ? m_pFileTransfer->CountRunning() : 0;
+}
+
+// A slot's last seen totals move to the closed totals when its connection
+// ends or another takes the slot, so the sums never go down. The last
+// moments of a connection between two calls are not counted.
+void CRakNetPeer::GetByteTotals(uint64_t& ullReceived, uint64_t& ullSent)
+{
+    ullReceived = 0;
+    ullSent = 0;
+    for (int nSlot = 0; nSlot < SLOT_COUNT; ++nSlot)
+    {
+        RakNet::RakNetStatistics statistics;
+        STraffic& seen = m_aSlotTraffic[nSlot];
+        const bool bActive = m_pPeer->GetStatistics(static_cast<unsigned int>(nSlot), &statistics);
+        if (!bActive || statistics.connectionStartTime != seen.ullStart)
+        {
+            m_ullClosedReceived += seen.ullReceived;
+            m_ullClosedSent += seen.ullSent;
+            seen = STraffic();
+            seen.ullStart = bActive ? statistics.connectionStartTime : 0;
+        }
+        if (bActive)
+        {
+            seen.ullReceived = statistics.runningTotal[RakNet::ACTUAL_BYTES_RECEIVED];
+            seen.ullSent = statistics.runningTotal[RakNet::ACTUAL_BYTES_SENT];
+        }
+        ullReceived += seen.ullReceived;
+        ullSent += seen.ullSent;
+    }
+    ullReceived += m_ullClosedReceived;
+    ullSent += m_ullClosedSent;
 }

@@ -49,6 +49,7 @@ public:
                       int nCount, int nPriority, int nChannel, int nPieceSize) override;
     bool TakeFinishedFileList(int& nSlot) override;
     int CountFileLists() const override;
+    void GetByteTotals(uint64_t& ullReceived, uint64_t& ullSent) override;
 
     // The RakNet peer itself, for the plugins that attach to it (store transfer).
     RakNet::RakPeerInterface* GetRakPeer() const { return m_pPeer; }
@@ -69,6 +70,17 @@ private:
     // connection starts closing, while its messages still arrive; closing it
     // and leaving it out of a send to all others need the address until the end.
     RakNet::SystemAddress m_aSlotAddress[SLOT_COUNT];
+    // Byte totals of each slot's connection as last seen (main thread), and
+    // of the connections that have ended; for the whole run.
+    struct STraffic
+    {
+        uint64_t ullStart = 0;
+        uint64_t ullReceived = 0;
+        uint64_t ullSent = 0;
+    };
+    STraffic m_aSlotTraffic[SLOT_COUNT];
+    uint64_t m_ullClosedReceived = 0;
+    uint64_t m_ullClosedSent = 0;
     // Store downloads: created by a successful Startup, released after the peer.
     CStoreFileTransfer* m_pFileTransfer;
 };

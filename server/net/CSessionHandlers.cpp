@@ -6,6 +6,7 @@
 
 #include "BitStream.h"
 #include "CPluginManager.h"
+#include "CMetrics.h"
 #include "CServer.h"
 #include "net/CNetwork.h"
 #include "net/Guards.h"
@@ -71,6 +72,7 @@ void RefuseJoin(int nSlot, uint8_t byCode, const char* szFormat, ...)
     vsnprintf(szLine, sizeof(szLine), szFormat, args);
     va_end(args);
     LogMessage("%s", szLine);
+    GetMetrics().CountJoinRefused(byCode);
     g_pServer->Kick(nSlot, false);
 }
 
@@ -152,6 +154,7 @@ uint8_t CheckJoinIdentity(int nSlot, RakNet::BitStream& stream, SJoinRequest& re
 
 void CSessionHandlers::OnConnectionOpened(int nSlot, int, const uint8_t*, int)
 {
+    GetMetrics().CountConnection();
     g_pServer->SetConnectionState(nSlot, CONNECTION_CONNECTED);
     if (nSlot >= 0 && nSlot < MAX_PLAYER_SLOTS)
         g_pServer->m_auiJoinDeadline[nSlot] = g_pServer->m_uiNow + JOIN_TIME_LIMIT_MS;
@@ -267,8 +270,11 @@ void CSessionHandlers::OnAdminKick(int nSlot, int, const uint8_t* pPayload, int 
     int nTarget = pPayload[0];
     CPlayer* pTarget = g_pServer->m_pPlayerPool->Get(nTarget);
     if (pTarget)
+    {
         LogMessage("Admin '%s' (%d) kicked player '%s' (%d).", pAdmin->GetName(), nSlot, pTarget->GetName(),
                    nTarget);
+        GetMetrics().CountKick(KICK_ADMIN);
+    }
     g_pServer->Kick(nTarget, false);
 }
 
@@ -279,5 +285,7 @@ void CSessionHandlers::OnAdminBan(int nSlot, int, const uint8_t* pPayload, int n
     CPlayer* pAdmin = g_pServer->m_pPlayerPool->Get(nSlot);
     if (!pAdmin || !pAdmin->IsAdmin())
         return;
+    if (g_pServer->m_pPlayerPool->Get(pPayload[0]))
+        GetMetrics().CountKick(KICK_ADMIN);
     g_pServer->BanPlayer(pPayload[0]);
 }

@@ -1,5 +1,6 @@
 #include "net/Guards.h"
 
+#include "CMetrics.h"
 #include "CPluginManager.h"
 #include "CServer.h"
 
@@ -16,6 +17,7 @@ bool PassesConnectedGuard(int nSlot)
         LogMessage(
             "Kicking player ID %d, no record of such connection ID exists (when processing join packet).",
             nSlot);
+    GetMetrics().CountKick(KICK_PROTOCOL);
     g_pServer->Kick(nSlot, true);
     return false;
 }
@@ -31,6 +33,7 @@ bool PassesJoinedGuard(int nSlot)
         LogMessage("Kicking player ID %d, tried to send a non-join packet when not yet joined.", nSlot);
     else
         LogMessage("Kicking player ID %d, no record of such connection ID exists.", nSlot);
+    GetMetrics().CountKick(KICK_PROTOCOL);
     g_pServer->Kick(nSlot, true);
     return false;
 }

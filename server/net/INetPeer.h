@@ -76,6 +76,13 @@ public:
     // false when none is waiting. Safe to call from the main thread while the
     // transport's threads finish transfers.
     virtual bool TakeFinishedFileList(int& /*nSlot*/) { return false; }
+    // Bytes received and sent on the wire over every connection since
+    // start-up, closed ones included; main thread. 0 where not counted.
+    virtual void GetByteTotals(uint64_t& ullReceived, uint64_t& ullSent)
+    {
+        ullReceived = 0;
+        ullSent = 0;
+    }
     // Transfers the transport still has running.
     virtual int CountFileLists() const { return 0; }
 };

@@ -94,26 +94,6 @@ bool CConsoleReader::Push(const SConsoleLine& line)
     return true;
 }
 
-// A line that outgrew the buffer is handed over as refused, never in pieces:
-// a piece of a long line could read as a command of its own.
-void CConsoleReader::FinishLine()
-{
-    SConsoleLine& line = m_Current;
-    if (line.bTooLong)
-    {
-        line.szText[0] = '\0';
-    }
-    else
-    {
-        if (line.nLength > 0 && line.szText[line.nLength - 1] == '\r')
-            --line.nLength;
-        line.szText[line.nLength] = '\0';
-    }
-    Push(line);
-    line.nLength = 0;
-    line.bTooLong = false;
-}
-
 void CConsoleReader::Run()
 {
     char achChunk[4096];
@@ -133,21 +113,18 @@ void CConsoleReader::Run()
             continue;
         if (nRead <= 0)
             break;
-        for (ssize_t i = 0; i < nRead; ++i)
+        SConsoleLine line;
+        for (size_t nTaken = 0; nTaken < static_cast<size_t>(nRead);)
         {
-            if (achChunk[i] == '\n')
-            {
-                FinishLine();
-                continue;
-            }
-            if (m_Current.nLength + 1 >= static_cast<size_t>(CONSOLE_LINE_SIZE))
-                m_Current.bTooLong = true;
-            else
-                m_Current.szText[m_Current.nLength] = achChunk[i];
-            ++m_Current.nLength;
+            bool bComplete = false;
+            nTaken +=
+                m_LineReader.Feed(achChunk + nTaken, static_cast<size_t>(nRead) - nTaken, line, bComplete);
+            if (bComplete)
+                Push(line);
         }
     }
     // A last line without its line end still counts at the end of input.
-    if (m_Current.nLength > 0)
-        FinishLine();
+    SConsoleLine last;
+    if (m_LineReader.Finish(last))
+        Push(last);
 }

@@ -5,20 +5,10 @@
 #include <mutex>
 #include <thread>
 
-// Longest console line run as a command: 511 characters and the terminator.
-constexpr int CONSOLE_LINE_SIZE = 512;
+#include "platform/CLineReader.h"
+
 // Lines read but not yet taken by the main thread; the reader waits when full.
 constexpr int CONSOLE_QUEUE_LENGTH = 16;
-
-// One line as typed, without its line end.
-struct SConsoleLine
-{
-    char szText[CONSOLE_LINE_SIZE];
-    // Bytes the line had; above CONSOLE_LINE_SIZE - 1 the line was refused
-    // whole and szText is empty.
-    size_t nLength;
-    bool bTooLong;
-};
 
 // Reads the server's standard input on a thread of its own, so that a
 // console that never types (or a pipe that stalls) never holds up the tick.
@@ -51,8 +41,6 @@ public:
 
 private:
     void Run();
-    // Queues the line gathered so far and starts a new one.
-    void FinishLine();
     // Waits for room in the queue; false when stopping.
     bool Push(const SConsoleLine& line);
 
@@ -68,5 +56,5 @@ private:
     int m_nQueueCount = 0;
     bool m_bStopping = false;
     // The line being read; touched only by the reader thread.
-    SConsoleLine m_Current = {};
+    CLineReader m_LineReader;
 };

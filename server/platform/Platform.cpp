@@ -1,7 +1,10 @@
 #include "platform/Platform.h"
 
 #include <csignal>
+#include <cstdio>
 #include <ctime>
+#include <pthread.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace
@@ -92,4 +95,41 @@ bool PlatformSetConsoleControlHandler(ConsoleControlHandler pfnHandler)
 bool PlatformIsRunningAsRoot()
 {
     return geteuid() == 0;
+}
+
+CSignalBlock::CSignalBlock()
+{
+    static_assert(sizeof(sigset_t) <= sizeof(m_abySaved), "the saved mask must fit");
+    sigset_t all;
+    sigfillset(&all);
+    pthread_sigmask(SIG_SETMASK, &all, reinterpret_cast<sigset_t*>(m_abySaved));
+}
+
+CSignalBlock::~CSignalBlock()
+{
+    pthread_sigmask(SIG_SETMASK, reinterpret_cast<const sigset_t*>(m_abySaved), nullptr);
+}
+
+// The resident size from /proc (pages), the CPU time from the process's usage.
+bool PlatformGetProcessUsage(uint64_t& ullResidentBytes, uint64_t& ullCpuMicroseconds)
+{
+    ullResidentBytes = 0;
+    ullCpuMicroseconds = 0;
+    rusage usage = {};
+    if (getrusage(RUSAGE_SELF, &usage) != 0)
+        return false;
+    const auto Micro = [](const timeval& tv)
+    { return static_cast<uint64_t>(tv.tv_sec) * 1000000ull + static_cast<uint64_t>(tv.tv_usec); };
+    ullCpuMicroseconds = Micro(usage.ru_utime) + Micro(usage.ru_stime);
+    FILE* pFile = fopen("/proc/self/statm", "r");
+    if (!pFile)
+        return false;
+    unsigned long long ullSize = 0;
+    unsigned long long ullResident = 0;
+    const bool bRead = fscanf(pFile, "%llu %llu", &ullSize, &ullResident) == 2;
+    fclose(pFile);
+    const long lPageSize = sysconf(_SC_PAGESIZE);
+    if (bRead && lPageSize > 0)
+        ullResidentBytes = ullResident * static_cast<uint64_t>(lPageSize);
+    return bRead;
 }

@@ -37,3 +37,23 @@ typedef bool (*ConsoleControlHandler)(int nControlType);
 bool PlatformSetConsoleControlHandler(ConsoleControlHandler pfnHandler);
 
 bool PlatformIsRunningAsRoot();
+
+// Blocks every signal in the calling thread for as long as it lives. A
+// thread started meanwhile inherits the mask, so Ctrl-C and the log signal
+// keep reaching the main thread.
+class CSignalBlock
+{
+public:
+    CSignalBlock();
+    ~CSignalBlock();
+    CSignalBlock(const CSignalBlock&) = delete;
+    CSignalBlock& operator=(const CSignalBlock&) = delete;
+
+private:
+    // The mask before, restored on destruction (the system's signal set).
+    alignas(8) unsigned char m_abySaved[128];
+};
+
+// What the process holds in memory now and the CPU time it has used so far
+// (user and system); false, with both 0, when the system does not tell.
+bool PlatformGetProcessUsage(uint64_t& ullResidentBytes, uint64_t& ullCpuMicroseconds);

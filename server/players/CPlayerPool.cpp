@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "CMetrics.h"
 #include "CPluginManager.h"
 #include "players/PlayerMessages.h"
 
@@ -132,6 +133,7 @@ void CPlayerPool::ProcessAll()
             continue;
         if (pPlayer->m_byPendingRemoval == 1)
         {
+            GetMetrics().CountKick(KICK_ANTICHEAT);
             if (g_pServer)
                 g_pServer->Kick(aEntries[i].bySlot, false);
             else

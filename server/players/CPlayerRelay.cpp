@@ -1,6 +1,7 @@
 #include "players/CPlayerSync.h"
 
 #include "BitStream.h"
+#include "CMetrics.h"
 #include "CServer.h"
 #include "net/CNetwork.h"
 #include "players/CPlayer.h"
@@ -56,6 +57,7 @@ bool HoldsSurface(const CStreamer* pStreamer, const CPlayer* pPlayer, bool bVehi
 
 void SendUnreliable(CNetwork* pNetwork, const CPlayer* pTo, const RakNet::BitStream& stream)
 {
+    GetMetrics().CountRelay();
     pNetwork->SendToPlayer(pTo->GetSlot(), stream, NET_HIGH_PRIORITY, NET_UNRELIABLE, 0);
 }
 

@@ -27,6 +27,11 @@ done
 unit=$prefix/lib/systemd/system/orvn-server.service
 grep -qx "ExecStart=$prefix/bin/orvn-server" "$unit" || { echo "ExecStart does not name the installed binary"; exit 1; }
 grep -qx "KillSignal=SIGINT" "$unit"
+grep -qx "RuntimeDirectory=orvn-server" "$unit" || { echo "the unit makes no runtime folder"; exit 1; }
+# The example configuration switches on the socket orvn-ctl looks for by default.
+default=$(sed -n 's/^#define CONTROL_DEFAULT_PATH "\(.*\)"$/\1/p' "$source/server/platform/ControlProtocol.h")
+grep -qx "controlsocket $default" "$prefix/share/orvn-server/server.cfg" ||
+    { echo "the installed server.cfg names no control socket at $default"; exit 1; }
 
 if [[ $mode == verify ]]; then
     complaints=$(systemd-analyze verify "$unit" 2>&1) || { echo "$complaints"; exit 1; }

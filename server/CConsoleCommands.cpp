@@ -160,7 +160,10 @@ bool RunUnban(CServer&, const char* szArgs)
     if (nLength == 0 || nLength > static_cast<size_t>(BAN_TOKEN_LENGTH) || strpbrk(szArgs, " \t"))
         return false;
     if (!IsBanListed(szArgs))
+    {
+        g_bRefused = true;
         ConsolePrint("%s is not banned.", szArgs);
+    }
     else if (RemoveBan(szArgs))
         ConsolePrint("Unbanned %s.", szArgs);
     return true;

@@ -236,8 +236,11 @@ TEST_F(ControlE2eTest, OperatorListsAndKicksThroughTheSocketAndEveryAnswerComesB
     EXPECT_EQ(greet.strOut, "console_command: hello, the operator\n");
     EXPECT_TRUE(m_Server.WaitForOutput("console_command: hello, the operator", 2000));
 
-    for (const std::vector<std::string>& refused :
-         {std::vector<std::string>{"frobnicate"}, {"kick", "99"}, {"kick", "me"}, {std::string(600, 'x')}})
+    for (const std::vector<std::string>& refused : {std::vector<std::string>{"frobnicate"},
+                                                    {"kick", "99"},
+                                                    {"kick", "me"},
+                                                    {"unban", "10.9.8.7"},
+                                                    {std::string(600, 'x')}})
     {
         SCtlResult result = Ctl(refused);
         EXPECT_EQ(result.nExit, 1) << refused[0] << result.strOut;

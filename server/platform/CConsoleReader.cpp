@@ -1,10 +1,9 @@
 #include "platform/CConsoleReader.h"
+#include "platform/Platform.h"
 
 #include <cerrno>
-#include <csignal>
 #include <fcntl.h>
 #include <poll.h>
-#include <pthread.h>
 #include <unistd.h>
 
 CConsoleReader::~CConsoleReader()
@@ -27,23 +26,18 @@ bool CConsoleReader::Start(int nFd)
         return false;
     m_nFd = nFd;
     m_bStopping = false;
-    // The thread inherits the mask: block the asynchronous signals while it
-    // starts, so that Ctrl-C and the log signal are handled on another thread.
-    // A fault on the reader itself must still reach the crash report.
-    sigset_t asynchronous;
-    sigset_t previous;
-    sigfillset(&asynchronous);
-    for (int nSignal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS})
-        sigdelset(&asynchronous, nSignal);
-    pthread_sigmask(SIG_SETMASK, &asynchronous, &previous);
-    try
+    // The thread inherits the mask, so Ctrl-C and the log signal are handled
+    // on another thread.
     {
-        m_Thread = std::thread(&CConsoleReader::Run, this);
+        CSignalBlock block;
+        try
+        {
+            m_Thread = std::thread(&CConsoleReader::Run, this);
+        }
+        catch (...)
+        {
+        }
     }
-    catch (...)
-    {
-    }
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     return m_Thread.joinable();
 }
 

@@ -3,6 +3,7 @@
 #include <csignal>
 #include <cstdio>
 #include <ctime>
+#include <initializer_list>
 #include <pthread.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -100,9 +101,11 @@ bool PlatformIsRunningAsRoot()
 CSignalBlock::CSignalBlock()
 {
     static_assert(sizeof(sigset_t) <= sizeof(m_abySaved), "the saved mask must fit");
-    sigset_t all;
-    sigfillset(&all);
-    pthread_sigmask(SIG_SETMASK, &all, reinterpret_cast<sigset_t*>(m_abySaved));
+    sigset_t asynchronous;
+    sigfillset(&asynchronous);
+    for (int nSignal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS})
+        sigdelset(&asynchronous, nSignal);
+    pthread_sigmask(SIG_SETMASK, &asynchronous, reinterpret_cast<sigset_t*>(m_abySaved));
 }
 
 CSignalBlock::~CSignalBlock()

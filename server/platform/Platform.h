@@ -38,9 +38,10 @@ bool PlatformSetConsoleControlHandler(ConsoleControlHandler pfnHandler);
 
 bool PlatformIsRunningAsRoot();
 
-// Blocks every signal in the calling thread for as long as it lives. A
-// thread started meanwhile inherits the mask, so Ctrl-C and the log signal
-// keep reaching the main thread.
+// Blocks the asynchronous signals in the calling thread for as long as it
+// lives. A thread started meanwhile inherits the mask, so Ctrl-C and the log
+// signal keep reaching the main thread, while a fault on that thread still
+// reaches the crash report.
 class CSignalBlock
 {
 public:

@@ -16,6 +16,9 @@ have_cmd patch || need+=(patch)
 have_pkg libgtest-dev || need+=(libgtest-dev)
 have_pkg libgmock-dev || need+=(libgmock-dev)
 have_pkg libbenchmark-dev || need+=(libbenchmark-dev)
+# Lua 5.4 for the scripting host plugin, and a JSON module its tests and README example use.
+have_pkg liblua5.4-dev || need+=(liblua5.4-dev)
+have_pkg lua-cjson || need+=(lua-cjson)
 if [[ "${ORVN_NEED_CLANG:-0}" == "1" ]]; then
     have_cmd clang++ || need+=(clang)
     have_pkg libclang-rt-14-dev || need+=(libclang-rt-14-dev)

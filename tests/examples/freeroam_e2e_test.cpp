@@ -1,6 +1,7 @@
-// The free-roam game mode end to end: the real server binary loads examples/freeroam.so and two
-// protocol test clients play through joining, class selection, spawning among the parked vehicles and
-// pickups, the commands, taking pickups and a death.
+// The free-roam game mode end to end, once as the C plugin examples/freeroam.so and once as the Lua
+// script examples/freeroam.lua under luahost: the real server binary loads the mode and two protocol
+// test clients play through joining, class selection, spawning among the parked vehicles and pickups,
+// the commands, taking pickups and a death.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -24,7 +25,16 @@ namespace
 {
 constexpr const char* kHost = "127.0.0.1";
 
-class FreeroamE2eTest : public ::testing::Test
+// One way of running the mode, and the behaviour it has.
+struct SMode
+{
+    const char* szName;
+    bool bLua;
+    bool bQuietUnknownCommands; // a command it does not know is left to others, unanswered
+    bool bCarCooldown;          // /car gives one vehicle every 3000 ms
+};
+
+class FreeroamE2eTest : public ::testing::TestWithParam<SMode>
 {
 protected:
     void SetUp() override
@@ -32,10 +42,20 @@ protected:
         m_nPort = FindFreeUdpPort();
         ASSERT_GT(m_nPort, 0);
         std::filesystem::create_directories(m_Folder.File("plugins"));
-        std::filesystem::create_symlink(std::string(ORVN_BINARY_DIR) + "/examples/freeroam.so",
-                                        m_Folder.File("plugins/freeroam.so"));
-        m_Folder.Write("server.cfg",
-                       "port " + std::to_string(m_nPort) + "\nbindhost 127.0.0.1\nplugins freeroam\n");
+        std::filesystem::create_directories(m_Folder.File("scripts"));
+        std::string strLoad = "plugins freeroam\n";
+        if (GetParam().bLua)
+        {
+            std::filesystem::create_symlink(std::string(ORVN_BINARY_DIR) + "/plugins/luahost.so",
+                                            m_Folder.File("plugins/luahost.so"));
+            std::filesystem::create_symlink(std::string(ORVN_SOURCE_DIR) + "/examples/freeroam.lua",
+                                            m_Folder.File("scripts/freeroam.lua"));
+            strLoad = "plugins luahost\nluascripts freeroam\n";
+        }
+        else
+            std::filesystem::create_symlink(std::string(ORVN_BINARY_DIR) + "/examples/freeroam.so",
+                                            m_Folder.File("plugins/freeroam.so"));
+        m_Folder.Write("server.cfg", "port " + std::to_string(m_nPort) + "\nbindhost 127.0.0.1\n" + strLoad);
         ASSERT_TRUE(m_Server.Start(m_Folder.Path(), {"-allow-server-runas-root"}));
         ASSERT_TRUE(m_Server.WaitForOutput("freeroam: ready with 3 classes, 6 vehicles and 6 pickups", 10000))
             << m_Server.Output();
@@ -165,7 +185,15 @@ wire::SOnFootRecord At(float fX, float fY, float fZ, uint8_t byHealth)
 }
 } // namespace
 
-TEST_F(FreeroamE2eTest, PlayersChooseClassesSpawnUseCommandsAndChooseAgainAfterDeath)
+// In the modes with a /car cooldown, waits until 3000 ms (and a margin for the trip to the server)
+// have passed since the client heard of its last vehicle at uiSinceMs.
+void WaitOutCooldown(CTestClient& client, uint32_t uiSinceMs)
+{
+    if (FreeroamE2eTest::GetParam().bCarCooldown)
+        client.Pump(std::max(0, 3200 - static_cast<int>(client.NowMs() - uiSinceMs)));
+}
+
+TEST_P(FreeroamE2eTest, PlayersChooseClassesSpawnUseCommandsAndChooseAgainAfterDeath)
 {
     CTestClient alice, bob;
     ASSERT_TRUE(Enter(alice, "Alice"));
@@ -237,7 +265,10 @@ TEST_F(FreeroamE2eTest, PlayersChooseClassesSpawnUseCommandsAndChooseAgainAfterD
     ASSERT_TRUE(alice.SendCommand("/CAR"));
     EXPECT_TRUE(SawLine(alice, "Usage: /car <model>"));
     ASSERT_TRUE(alice.SendCommand("/fly"));
-    EXPECT_TRUE(SawLine(alice, "Unknown command /fly; /help lists the commands."));
+    if (GetParam().bQuietUnknownCommands)
+        EXPECT_TRUE(alice.NoneWithin(wire::SV_CHAT_LINE, 300));
+    else
+        EXPECT_TRUE(SawLine(alice, "Unknown command /fly; /help lists the commands."));
 
     // Hurt again beside the pickups: each claim applies its effect and hides the pickup; the health
     // pickup's old key takes nothing more.
@@ -258,12 +289,23 @@ TEST_F(FreeroamE2eTest, PlayersChooseClassesSpawnUseCommandsAndChooseAgainAfterD
     ASSERT_TRUE(alice.SendOnFootSync(uiApplied, At(-870.0f, -425.0f, 11.0f, 40)));
     ASSERT_TRUE(alice.SendCommand("/car 132"));
     EXPECT_TRUE(SawLine(alice, "Your vehicle (model 132) is next to you."));
+    uint32_t uiLastCarMs = alice.NowMs();
     const SVehicleCreate first = NextVehicle(alice);
     ExpectVehicle(first, 132, -866.0f, -425.0f, 11.0f, 1);
+    if (GetParam().bCarCooldown)
+    {
+        ASSERT_TRUE(alice.SendCommand("/car 141"));
+        EXPECT_TRUE(SawLine(alice, "Wait a moment before asking for another vehicle."));
+        alice.Pump(300);
+        EXPECT_EQ(alice.CountOf(wire::SV_VEHICLE_CREATE) + alice.CountOf(wire::SV_VEHICLE_DESTROY), 0);
+        WaitOutCooldown(alice, uiLastCarMs);
+    }
     ASSERT_TRUE(alice.SendCommand("/car 141"));
     EXPECT_TRUE(SawLine(alice, "Your vehicle (model 141) is next to you."));
+    uiLastCarMs = alice.NowMs();
     ExpectVehicle(NextVehicle(alice), 141, -866.0f, -425.0f, 11.0f, 1);
     EXPECT_EQ(VehicleGone(alice), first.usVehicleId);
+    WaitOutCooldown(alice, uiLastCarMs);
     ASSERT_TRUE(alice.SendCommand("/car 165"));
     EXPECT_TRUE(SawLine(alice, "The server refused a vehicle of model 165."));
     alice.Pump(300);
@@ -319,3 +361,8 @@ TEST_F(FreeroamE2eTest, PlayersChooseClassesSpawnUseCommandsAndChooseAgainAfterD
     ASSERT_TRUE(alice.SendRequestSpawn());
     EXPECT_TRUE(alice.WaitFor(wire::SV_PERMIT_SPAWN));
 }
+
+INSTANTIATE_TEST_SUITE_P(Modes, FreeroamE2eTest,
+                         ::testing::Values(SMode{"C", false, false, false}, SMode{"Lua", true, true, true}),
+                         [](const ::testing::TestParamInfo<SMode>& info)
+                         { return std::string(info.param.szName); });

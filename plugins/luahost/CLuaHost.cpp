@@ -261,8 +261,10 @@ bool CLuaHost::RunConsoleLine(const char* szLine)
         return false;
     const std::string strCommand = words.size() > 1 ? words[1] : "";
     const std::string strName = words.size() > 2 ? words[2] : "";
-    if (m_nDepth > 0)
+    if (m_nDepth > 0 && m_Deferred.size() < LUA_MAX_DEFERRED)
         m_Deferred.emplace_back(strCommand, strName);
+    else if (m_nDepth > 0)
+        ++m_nDropped;
     else
         RunCommand(strCommand, strName);
     return true;
@@ -286,6 +288,10 @@ void CLuaHost::RunDeferred()
 {
     if (m_nDepth > 0)
         return;
+    if (m_nDropped > 0)
+        Print("lua: %d lua commands dropped: at most %zu wait while scripts run", m_nDropped,
+              LUA_MAX_DEFERRED);
+    m_nDropped = 0;
     while (!m_Deferred.empty())
     {
         const auto command = m_Deferred.front();

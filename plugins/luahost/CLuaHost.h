@@ -14,6 +14,8 @@ namespace luahost
 class CLuaScript;
 
 constexpr int LUA_MAX_SCRIPTS = 32;
+// Console commands that may wait for the scripts to return; more are dropped and counted.
+constexpr size_t LUA_MAX_DEFERRED = 32;
 constexpr int LUA_DEFAULT_TIMEOUT_MS = 500;
 constexpr int LUA_DEFAULT_MEMORY_MIB = 64;
 
@@ -103,6 +105,7 @@ private:
     // arrive meanwhile wait in m_Deferred as (command, name).
     int m_nDepth = 0;
     std::vector<std::pair<std::string, std::string>> m_Deferred;
+    int m_nDropped = 0;
     int m_nLastTimerId = 0;
 };
 

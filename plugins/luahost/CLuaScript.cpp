@@ -60,9 +60,11 @@ std::string SystemPath(const char* szDefault)
 }
 
 // Runs in every new state: load, loadfile and dofile take text only (a crafted binary chunk can crash
-// the interpreter), and loadfile and dofile need a file name (without one they would read the
-// server's console).
+// the interpreter), and nothing reads the server's console, which would stall the server (loadfile
+// and dofile need a file name, io.read reads an empty input).
 const char* const kPrelude = R"(
+io.input("/dev/null")
+io.stdin = nil
 local rawload, rawloadfile = load, loadfile
 function load(chunk, name, mode, ...)
     if select("#", ...) > 0 then return rawload(chunk, name, "t", ...) end

@@ -199,11 +199,13 @@ TEST_F(CLuaHostFixture, ScriptsCannotEndTheProcessButRequireFindsModulesBesideTh
                       "package.loadlib == nil and debug.sethook == nil, debug.traceback ~= nil)\n"
                       "print(load(string.dump(function() end)))\n"
                       "print(pcall(dofile))\n"
+                      "print('console', io.read(), io.stdin)\n"
                       "print(require('helper').greeting)\n");
     ASSERT_EQ(Start("luascripts sandbox\n"), 1);
     EXPECT_TRUE(Printed("removed\ttrue\ttrue")) << AllLines();
     EXPECT_TRUE(Printed("nil\tattempt to load a binary chunk (mode is 't')")) << AllLines();
     EXPECT_TRUE(Printed("false\tdofile needs a file name")) << AllLines();
+    EXPECT_TRUE(Printed("console\tnil\tnil")) << AllLines();
     EXPECT_TRUE(Printed("hello from helper")) << AllLines();
 }
 
@@ -216,7 +218,8 @@ TEST_F(CLuaHostFixture, ConsoleCommandsListLoadReloadAndUnloadScriptsWithoutTouc
            "loads = (loads or 0) + 1\nfunction OnPlayerConnect(id) LogMessage('other ' .. loads) end\n"
            "function OnPluginCommand(id, text) if text == 'restart' then "
            "SendPluginCommand(ORVN_CONSOLE_COMMAND_ID, 'lua reload other') LogMessage('asked') return false "
-           "end end\n");
+           "end if text == 'flood' then for i = 1, 40 do "
+           "SendPluginCommand(ORVN_CONSOLE_COMMAND_ID, 'lua unload nothere') end end end\n");
     Script("broken", "x = = 1\n");
     ASSERT_EQ(Start("luascripts mode other broken\n"), 1);
     s_Lines.clear();
@@ -237,6 +240,12 @@ TEST_F(CLuaHostFixture, ConsoleCommandsListLoadReloadAndUnloadScriptsWithoutTouc
     s_Lines.clear();
     EXPECT_EQ(m_pHost->OnPluginCommand(7, "restart"), 0);
     EXPECT_EQ(Lines(), (std::vector<std::string>{"asked", "lua: loaded other"}));
+    // Commands waiting meanwhile are bounded.
+    s_Lines.clear();
+    m_pHost->OnPluginCommand(7, "flood");
+    ASSERT_EQ(Lines().size(), 33u);
+    EXPECT_EQ(Lines()[0], "lua: 8 lua commands dropped: at most 32 wait while scripts run");
+    EXPECT_EQ(Lines()[32], "lua: no script nothere");
 
     s_Lines.clear();
     Console("lua unload mode");

@@ -97,17 +97,27 @@ const SRemoved kRemoved[] = {
 // What stays of the debug library.
 const char* const kDebugKept[] = {"traceback", "getinfo"};
 
+// The player limit and the entity types of OnEntityPoolChange, where the plugin header does not
+// name them itself.
+#ifndef ORVN_MAX_PLAYERS
+#define ORVN_MAX_PLAYERS 100
+#endif
+#ifndef ORVN_ENTITY_VEHICLE
+#define ORVN_ENTITY_VEHICLE 1
+#define ORVN_ENTITY_OBJECT 2
+#define ORVN_ENTITY_PICKUP 3
+#endif
+
+// Constants every script sees as globals.
 struct SConstant
 {
     const char* szName;
     lua_Integer llValue;
 };
 const SConstant kConstants[] = {
-    {"ORVN_CONSOLE_COMMAND_ID", ORVN_CONSOLE_COMMAND_ID},
-    {"ORVN_MAX_PLAYERS", 100},
-    {"ORVN_ENTITY_VEHICLE", 1},
-    {"ORVN_ENTITY_OBJECT", 2},
-    {"ORVN_ENTITY_PICKUP", 3},
+    {"ORVN_CONSOLE_COMMAND_ID", ORVN_CONSOLE_COMMAND_ID}, {"ORVN_MAX_PLAYERS", ORVN_MAX_PLAYERS},
+    {"ORVN_ENTITY_VEHICLE", ORVN_ENTITY_VEHICLE},         {"ORVN_ENTITY_OBJECT", ORVN_ENTITY_OBJECT},
+    {"ORVN_ENTITY_PICKUP", ORVN_ENTITY_PICKUP},
 };
 } // namespace
 

@@ -34,6 +34,11 @@ struct SMode
     bool bCarCooldown;          // /car gives one vehicle every 3000 ms
 };
 
+void PrintTo(const SMode& mode, std::ostream* pStream)
+{
+    *pStream << mode.szName;
+}
+
 class FreeroamE2eTest : public ::testing::TestWithParam<SMode>
 {
 protected:

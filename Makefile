@@ -6,7 +6,7 @@ PREFIX ?= /usr/local
 RELEASE_DIR := build/release
 TEST_DIR := build/test
 
-.PHONY: run test deps release test-build install clean
+.PHONY: run test deps release test-build install lua-api clean
 
 deps:
 	@./scripts/install-deps.sh
@@ -15,11 +15,16 @@ deps:
 release: deps
 	@cmake -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release -DORVN_TESTS=OFF -DORVN_BENCH=OFF >/dev/null
 	@cmake --build $(RELEASE_DIR) -j $(JOBS)
-	@mkdir -p run/plugins
-	@cp $(RELEASE_DIR)/examples/*.so run/plugins/
+	@mkdir -p run/plugins run/scripts
+	@cp $(RELEASE_DIR)/examples/*.so $(RELEASE_DIR)/plugins/*.so run/plugins/
+	@cp examples/freeroam.lua run/scripts/
 
 run: release
 	@cd run && exec ../$(RELEASE_DIR)/bin/orvn-server
+
+# docs/lua-api.md, the scripting reference, from the Lua binding table (a test checks it is current).
+lua-api: release
+	@cmake --build $(RELEASE_DIR) --target lua-api-doc
 
 # The Release build under PREFIX (and DESTDIR, for packagers); the README lists the files.
 install: release

@@ -22,9 +22,14 @@
 # metricsport set and its /metrics endpoint scraped every second, and the
 # CPU per relay of both server runs is compared (metrics_cpu_ratio).
 #
-# Usage: bench/relay.sh [--vehicles] [--metrics] [--bots N] [--hz R] [--seconds D]
+# With --lua the comparison is between the server running luahost with
+# bench/relay.lua (whose OnPlayerUpdate reads the player's position and counts
+# the update) and the same server without scripts, at 30 Hz unless --hz says
+# otherwise; orvn-relay-baseline is not run.
+#
+# Usage: bench/relay.sh [--vehicles] [--lua] [--metrics] [--bots N] [--hz R] [--seconds D]
 #                       [--warmup W] [--threads T] [--skip-build] [--build-dir DIR]
-# The same settings may come from the environment: VEHICLES=1, BOTS, HZ,
+# The same settings may come from the environment: VEHICLES=1, LUA=1, METRICS=1, BOTS, HZ,
 # DURATION, WARMUP, BOT_THREADS, SKIP_BUILD=1, BUILD_DIR.
 set -euo pipefail
 
@@ -33,6 +38,7 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 . "$ROOT/bench/lib.sh"
 BOTS=${BOTS:-100}
 VEHICLES=${VEHICLES:-0}
+LUA=${LUA:-0}
 HZ=${HZ:-}
 DURATION=${DURATION:-20}
 WARMUP=${WARMUP:-3}
@@ -46,6 +52,7 @@ while [ $# -gt 0 ]; do
     case "$1" in
     --vehicles) VEHICLES=1; shift ;;
     --metrics) METRICS=1; shift ;;
+    --lua) LUA=1; shift ;;
     --bots) BOTS=$2; shift 2 ;;
     --hz) HZ=$2; shift 2 ;;
     --seconds) DURATION=$2; shift 2 ;;
@@ -58,8 +65,10 @@ while [ $# -gt 0 ]; do
 done
 
 BOT_MODE=()
-if [ "$VEHICLES" = "1" ]; then
+if [ "$VEHICLES" = "1" ] || [ "$LUA" = "1" ]; then
     HZ=${HZ:-30}
+fi
+if [ "$VEHICLES" = "1" ]; then
     BOT_MODE=(--vehicles)
 else
     HZ=${HZ:-20}
@@ -86,7 +95,7 @@ log() { echo "relay.sh: $*" >&2; }
 
 build() {
     [ "$SKIP_BUILD" = "1" ] && return
-    release_build orvn-server orvn-bot orvn-relay-baseline bench_vehicles || exit 1
+    release_build orvn-server orvn-bot orvn-relay-baseline bench_vehicles luahost || exit 1
 }
 
 # awk arithmetic that yields null when an input is null or a divisor is 0.
@@ -132,14 +141,22 @@ run_target() {
     RESULT_DELIVERY=null RESULT_P50=null RESULT_P99=null RESULT_RATE=null RESULT_CPU_PER_RELAY=null
     mkdir -p "$dir"
     port=$(free_port) || { log "no free UDP port found"; exit 1; }
-    if [ "$name" = server ] || [ "$name" = server_metrics ]; then
+    if [ "$name" = server ] || [ "$name" = server_metrics ] || [ "$name" = lua ]; then
         printf 'bindhost %s\nport %s\nmaxplayers 100\n' "$HOST" "$port" >"$dir/server.cfg"
         [ "$name" = server_metrics ] && printf 'metricsport %s\nmetricsbind %s\n' "$((port + 1))" "$HOST" >>"$dir/server.cfg"
+        local plugins=""
+        mkdir -p "$dir/plugins" "$dir/scripts"
         if [ "$VEHICLES" = "1" ]; then
-            mkdir -p "$dir/plugins"
             cp "$BUILD_DIR/bin/plugins/bench_vehicles.so" "$dir/plugins/"
-            echo "plugins bench_vehicles" >>"$dir/server.cfg"
+            plugins="bench_vehicles"
         fi
+        if [ "$name" = lua ]; then
+            cp "$BUILD_DIR/plugins/luahost.so" "$dir/plugins/"
+            cp "$ROOT/bench/relay.lua" "$dir/scripts/"
+            plugins="$plugins luahost"
+            echo "luascripts relay" >>"$dir/server.cfg"
+        fi
+        [ -z "$plugins" ] || echo "plugins $plugins" >>"$dir/server.cfg"
     fi
     local args=() arg
     for arg in "$@"; do
@@ -197,12 +214,21 @@ run_target() {
 build
 
 STATUS=ok
-run_target server "Started" "$BUILD_DIR/bin/orvn-server" -allow-server-runas-root || STATUS=server_failed
+if [ "$LUA" = "1" ]; then
+    run_target lua "lua: loaded relay" "$BUILD_DIR/bin/orvn-server" -allow-server-runas-root || STATUS=server_failed
+else
+    run_target server "Started" "$BUILD_DIR/bin/orvn-server" -allow-server-runas-root || STATUS=server_failed
+fi
 S_JSON=$RESULT_JSON S_CPU=${RESULT_CPU:-null} S_WCPU=${RESULT_WINDOW_CPU:-null} S_RSS=${RESULT_RSS:-null}
 S_DELIVERY=${RESULT_DELIVERY:-null} S_P50=${RESULT_P50:-null} S_P99=${RESULT_P99:-null}
 S_RATE=${RESULT_RATE:-null} S_CPR=${RESULT_CPU_PER_RELAY:-null}
 sleep 1
-run_target baseline "listening" "$BUILD_DIR/bin/orvn-relay-baseline" --port @PORT@ --bind "$HOST" --maxconn 100 || STATUS=${STATUS/ok/}baseline_failed
+if [ "$LUA" = "1" ]; then
+    # The baseline of --lua is the same server without scripts.
+    run_target server "Started" "$BUILD_DIR/bin/orvn-server" -allow-server-runas-root || STATUS=${STATUS/ok/}baseline_failed
+else
+    run_target baseline "listening" "$BUILD_DIR/bin/orvn-relay-baseline" --port @PORT@ --bind "$HOST" --maxconn 100 || STATUS=${STATUS/ok/}baseline_failed
+fi
 B_CPU=${RESULT_CPU:-null} B_WCPU=${RESULT_WINDOW_CPU:-null} B_RSS=${RESULT_RSS:-null}
 B_DELIVERY=${RESULT_DELIVERY:-null} B_P50=${RESULT_P50:-null} B_P99=${RESULT_P99:-null}
 B_RATE=${RESULT_RATE:-null} B_CPR=${RESULT_CPU_PER_RELAY:-null}
@@ -220,7 +246,7 @@ CPU_RATIO=$(calc div "$S_CPR" "$B_CPR")
 LATENCY_RATIO=$(calc div "$S_P99" "$B_P99")
 echo "server CPU per relay / baseline CPU per relay: $CPU_RATIO; p99 latency ratio: $LATENCY_RATIO"
 printf '{"mode":"%s","bots":%s,"hz":%s,"seconds":%s,"warmup":%s,"delivery":%s,"p50_ms":%s,"p99_ms":%s,"relays_per_s":%s,"server_cpu_s":%s,"server_window_cpu_s":%s,"server_peak_rss_kb":%s,"baseline_delivery":%s,"baseline_p50_ms":%s,"baseline_p99_ms":%s,"baseline_relays_per_s":%s,"baseline_cpu_s":%s,"baseline_window_cpu_s":%s,"baseline_peak_rss_kb":%s,"server_cpu_per_relay_us":%s,"baseline_cpu_per_relay_us":%s,"cpu_ratio":%s,"latency_ratio":%s,"metrics_cpu_per_relay_us":%s,"metrics_cpu_ratio":%s,"status":"%s"}\n' \
-    "$([ "$VEHICLES" = 1 ] && echo vehicles || echo on-foot)" "$BOTS" "$HZ" "$DURATION" "$WARMUP" "$S_DELIVERY" "$S_P50" "$S_P99" "$S_RATE" "$S_CPU" "$S_WCPU" "$S_RSS" \
+    "$([ "$VEHICLES" = 1 ] && echo vehicles || echo on-foot)$([ "$LUA" = 1 ] && echo +lua)" "$BOTS" "$HZ" "$DURATION" "$WARMUP" "$S_DELIVERY" "$S_P50" "$S_P99" "$S_RATE" "$S_CPU" "$S_WCPU" "$S_RSS" \
     "$B_DELIVERY" "$B_P50" "$B_P99" "$B_RATE" "$B_CPU" "$B_WCPU" "$B_RSS" "$S_CPR" "$B_CPR" "$CPU_RATIO" \
     "$LATENCY_RATIO" "$M_CPR" "$METRICS_RATIO" "$STATUS"
 [ "$STATUS" = ok ]

@@ -18,6 +18,9 @@ have_pkg libgmock-dev || need+=(libgmock-dev)
 have_pkg libbenchmark-dev || need+=(libbenchmark-dev)
 # The metrics endpoint's HTTP server.
 have_pkg libmicrohttpd-dev || need+=(libmicrohttpd-dev)
+# Lua 5.4 for the scripting host plugin, and a JSON module its tests and README example use.
+have_pkg liblua5.4-dev || need+=(liblua5.4-dev)
+have_pkg lua-cjson || need+=(lua-cjson)
 if [[ "${ORVN_NEED_CLANG:-0}" == "1" ]]; then
     have_cmd clang++ || need+=(clang)
     have_pkg libclang-rt-14-dev || need+=(libclang-rt-14-dev)

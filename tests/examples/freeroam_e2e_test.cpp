@@ -1,6 +1,7 @@
-// The free-roam game mode end to end: the real server binary loads examples/freeroam.so and two
-// protocol test clients play through joining, class selection, spawning among the parked vehicles and
-// pickups, the commands, taking pickups and a death.
+// The free-roam game mode end to end, once as the C plugin examples/freeroam.so and once as the Lua
+// script examples/freeroam.lua under luahost: the real server binary loads the mode and two protocol
+// test clients play through joining, class selection, spawning among the parked vehicles and pickups,
+// the commands, taking pickups and a death.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -24,7 +25,19 @@ namespace
 {
 constexpr const char* kHost = "127.0.0.1";
 
-class FreeroamE2eTest : public ::testing::Test
+// One way of running the mode, and the behaviour it has.
+struct SMode
+{
+    const char* szName;
+    bool bLua;
+};
+
+void PrintTo(const SMode& mode, std::ostream* pStream)
+{
+    *pStream << mode.szName;
+}
+
+class FreeroamE2eTest : public ::testing::TestWithParam<SMode>
 {
 protected:
     void SetUp() override
@@ -32,10 +45,20 @@ protected:
         m_nPort = FindFreeUdpPort();
         ASSERT_GT(m_nPort, 0);
         std::filesystem::create_directories(m_Folder.File("plugins"));
-        std::filesystem::create_symlink(std::string(ORVN_BINARY_DIR) + "/examples/freeroam.so",
-                                        m_Folder.File("plugins/freeroam.so"));
-        m_Folder.Write("server.cfg",
-                       "port " + std::to_string(m_nPort) + "\nbindhost 127.0.0.1\nplugins freeroam\n");
+        std::filesystem::create_directories(m_Folder.File("scripts"));
+        std::string strLoad = "plugins freeroam\n";
+        if (GetParam().bLua)
+        {
+            std::filesystem::create_symlink(std::string(ORVN_BINARY_DIR) + "/plugins/luahost.so",
+                                            m_Folder.File("plugins/luahost.so"));
+            std::filesystem::create_symlink(std::string(ORVN_SOURCE_DIR) + "/examples/freeroam.lua",
+                                            m_Folder.File("scripts/freeroam.lua"));
+            strLoad = "plugins luahost\nluascripts freeroam\n";
+        }
+        else
+            std::filesystem::create_symlink(std::string(ORVN_BINARY_DIR) + "/examples/freeroam.so",
+                                            m_Folder.File("plugins/freeroam.so"));
+        m_Folder.Write("server.cfg", "port " + std::to_string(m_nPort) + "\nbindhost 127.0.0.1\n" + strLoad);
         ASSERT_TRUE(m_Server.Start(m_Folder.Path(), {"-allow-server-runas-root"}));
         ASSERT_TRUE(m_Server.WaitForOutput("freeroam: ready with 3 classes, 6 vehicles and 6 pickups", 10000))
             << m_Server.Output();
@@ -165,7 +188,7 @@ wire::SOnFootRecord At(float fX, float fY, float fZ, uint8_t byHealth)
 }
 } // namespace
 
-TEST_F(FreeroamE2eTest, PlayersChooseClassesSpawnUseCommandsAndChooseAgainAfterDeath)
+TEST_P(FreeroamE2eTest, PlayersChooseClassesSpawnUseCommandsAndChooseAgainAfterDeath)
 {
     CTestClient alice, bob;
     ASSERT_TRUE(Enter(alice, "Alice"));
@@ -328,3 +351,8 @@ TEST_F(FreeroamE2eTest, PlayersChooseClassesSpawnUseCommandsAndChooseAgainAfterD
     ASSERT_TRUE(alice.SendRequestSpawn());
     EXPECT_TRUE(alice.WaitFor(wire::SV_PERMIT_SPAWN));
 }
+
+INSTANTIATE_TEST_SUITE_P(Modes, FreeroamE2eTest,
+                         ::testing::Values(SMode{"C", false}, SMode{"Lua", true}),
+                         [](const ::testing::TestParamInfo<SMode>& info)
+                         { return std::string(info.param.szName); });

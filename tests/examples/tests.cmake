@@ -12,3 +12,8 @@ endforeach()
 if(TARGET tests_examples)
   add_dependencies(tests_examples example_freeroam freeroam_check_c99 freeroam_check_c11)
 endif()
+
+# The same legs run the mode as a Lua script under the scripting host.
+if(TARGET tests_examples)
+  add_dependencies(tests_examples luahost)
+endif()

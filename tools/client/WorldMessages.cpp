@@ -9,20 +9,20 @@ namespace testclient
 
 namespace
 {
-// Positions and rotations travel as separate floats, x first.
+// Every position and rotation travels as one vector or quaternion value:
+// its bytes reversed as a whole, like each other vector of the protocol.
 void ReadVector(CPayloadReader& r, SFloat3& v)
 {
-    r.F32(v.x);
-    r.F32(v.y);
-    r.F32(v.z);
+    wire::SWireVector block = {};
+    if (r.Block(block))
+        v = {block.x, block.y, block.z};
 }
 
 void ReadQuaternion(CPayloadReader& r, SFloat4& q)
 {
-    r.F32(q.x);
-    r.F32(q.y);
-    r.F32(q.z);
-    r.F32(q.w);
+    wire::SWireQuaternion block = {};
+    if (r.Block(block))
+        q = {block.x, block.y, block.z, block.w};
 }
 
 std::vector<uint8_t> Bytes(uint8_t byId, std::initializer_list<uint8_t> body)
@@ -66,6 +66,27 @@ bool DecodeObjectMove(const SReceived& msg, SObjectMove& out)
     return r.Ok();
 }
 
+bool DecodeObjectTurn(const SReceived& msg, SObjectTurn& out)
+{
+    CPayloadReader r(msg.payload.data(), msg.payload.size());
+    r.U16(out.usId);
+    r.U16(out.usDuration);
+    ReadQuaternion(r, out.qFrom);
+    ReadQuaternion(r, out.qTo);
+    return r.Ok();
+}
+
+bool DecodeObjectPlace(const SReceived& msg, SObjectPlace& out)
+{
+    CPayloadReader r(msg.payload.data(), msg.payload.size());
+    r.U16(out.usId);
+    if (msg.id == SV_OBJECT_ROTATION)
+        ReadQuaternion(r, out.qRotation);
+    else
+        ReadVector(r, out.vPosition);
+    return r.Ok();
+}
+
 bool DecodePickupCreate(const SReceived& msg, SPickupCreate& out)
 {
     CPayloadReader r(msg.payload.data(), msg.payload.size());
@@ -74,6 +95,14 @@ bool DecodePickupCreate(const SReceived& msg, SPickupCreate& out)
     r.I32(out.nQuantity);
     ReadVector(r, out.vPosition);
     return r.U8(out.byAlpha);
+}
+
+bool DecodePickupPosition(const SReceived& msg, SPickupPosition& out)
+{
+    CPayloadReader r(msg.payload.data(), msg.payload.size());
+    r.U32(out.uiKey);
+    ReadVector(r, out.vPosition);
+    return r.Ok();
 }
 
 bool DecodePickupAlpha(const SReceived& msg, SPickupAlpha& out)

@@ -246,6 +246,30 @@ TEST_F(VehicleE2eTest, RefusedEntriesLeaveTheSeatFreeAndTheNearestPlayerHandsOve
     EXPECT_EQ(RefusalOf(m_Alice.WaitFor(wire::SV_ENTER_VEHICLE_REFUSED)), 2);
 }
 
+// A client asks only for vehicles it could be holding: not one 600 units
+// away, nor one at its feet in another world; neither is entered, driven or
+// wrecked by it. A plugin may still put it in anywhere.
+TEST_F(VehicleE2eTest, AClientCannotTakeAVehicleBeyondItsReach)
+{
+    ASSERT_TRUE(m_Alice.SendOnFootSync(0, At(0.0f, 0.0f, 10.0f)));
+    Command(m_Alice, "createin 2 130 3 0 10");
+    ASSERT_TRUE(m_Server.WaitForOutput("veh: created 3", 3000));
+    for (int nVehicle : {2, 3})
+    {
+        ASSERT_TRUE(RequestEnter(m_Alice, nVehicle, 0, 255, 18));
+        EXPECT_EQ(RefusalOf(m_Alice.WaitFor(wire::SV_ENTER_VEHICLE_REFUSED)), 2) << nVehicle;
+        ASSERT_TRUE(Drive(m_Alice, nVehicle, 5.0f));
+        ASSERT_TRUE(ReportExploded(m_Alice, nVehicle));
+    }
+    m_Alice.Pump(500);
+    EXPECT_EQ(CountOf("veh: request"), 0u);
+    EXPECT_EQ(CountOf("veh: enter"), 0u);
+    EXPECT_EQ(CountOf("veh: explode"), 0u);
+    Command(m_Alice, "put 2");
+    EXPECT_EQ(CountOf("veh: put 0"), 1u) << m_Server.Output();
+    EXPECT_TRUE(WaitForVehicle(m_Alice, wire::SV_VEHICLE_CREATE, 2, 3000));
+}
+
 // In within 280, out beyond 300, but never from under a driver the observer sees.
 TEST_F(VehicleE2eTest, AVehicleStreamsByDistanceButNotFromUnderAVisibleDriver)
 {

@@ -1,14 +1,12 @@
 // The bytes of the object and pickup messages, written here from the wire
 // rules by hand: integers most significant byte first, and every position
 // or rotation one vector or quaternion value whose bytes are reversed as a
-// whole, so that z (or w) comes first. Then the test client's decoders read
-// the same messages back.
+// whole, so that z (or w) comes first.
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <vector>
 
-#include "WorldMessages.h"
 #include "players/PlayerTestFixture.h"
 
 namespace
@@ -84,29 +82,4 @@ TEST_F(WorldWireTest, PositionsAndRotationsTravelAsReversedBlocks)
     }
 }
 
-// The client's decoders follow the same rule: what the server placed is
-// what the client reads, axis for axis.
-TEST_F(WorldWireTest, TheTestClientReadsWhatTheServerPlaced)
-{
-    F()->CreateObject(1337, 0, 100, 0, 10, 255);
-    F()->RotateObjectTo(0, 1, 2, 4, 8, 500);
-    F()->CreatePickup(366, 0, 25, 4, 2, 10, 255, 1);
-    F()->SetPickupPosition(0, 8, 2, 10);
-    testclient::SObjectCreate object;
-    testclient::SObjectTurn turn;
-    testclient::SPickupCreate pickup;
-    testclient::SPickupPosition moved;
-    ASSERT_TRUE(testclient::DecodeObjectCreate(ReceivedBy(0, testclient::SV_OBJECT_CREATE).at(0), object));
-    ASSERT_TRUE(testclient::DecodeObjectTurn(ReceivedBy(0, testclient::SV_OBJECT_TURN).at(0), turn));
-    ASSERT_TRUE(testclient::DecodePickupCreate(ReceivedBy(0, testclient::SV_PICKUP_CREATE).at(0), pickup));
-    ASSERT_TRUE(testclient::DecodePickupPosition(ReceivedBy(0, testclient::SV_PICKUP_POSITION).at(0), moved));
-    EXPECT_EQ(object.vPosition.x, 100.0f);
-    EXPECT_EQ(object.vPosition.z, 10.0f);
-    EXPECT_EQ(turn.qTo.x, 1.0f);
-    EXPECT_EQ(turn.qTo.w, 8.0f);
-    EXPECT_EQ(pickup.vPosition.x, 4.0f);
-    EXPECT_EQ(pickup.vPosition.z, 10.0f);
-    EXPECT_EQ(moved.vPosition.x, 8.0f);
-    EXPECT_EQ(moved.vPosition.z, 10.0f);
-}
 } // namespace

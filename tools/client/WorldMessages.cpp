@@ -66,27 +66,6 @@ bool DecodeObjectMove(const SReceived& msg, SObjectMove& out)
     return r.Ok();
 }
 
-bool DecodeObjectTurn(const SReceived& msg, SObjectTurn& out)
-{
-    CPayloadReader r(msg.payload.data(), msg.payload.size());
-    r.U16(out.usId);
-    r.U16(out.usDuration);
-    ReadQuaternion(r, out.qFrom);
-    ReadQuaternion(r, out.qTo);
-    return r.Ok();
-}
-
-bool DecodeObjectPlace(const SReceived& msg, SObjectPlace& out)
-{
-    CPayloadReader r(msg.payload.data(), msg.payload.size());
-    r.U16(out.usId);
-    if (msg.id == SV_OBJECT_ROTATION)
-        ReadQuaternion(r, out.qRotation);
-    else
-        ReadVector(r, out.vPosition);
-    return r.Ok();
-}
-
 bool DecodePickupCreate(const SReceived& msg, SPickupCreate& out)
 {
     CPayloadReader r(msg.payload.data(), msg.payload.size());
@@ -95,14 +74,6 @@ bool DecodePickupCreate(const SReceived& msg, SPickupCreate& out)
     r.I32(out.nQuantity);
     ReadVector(r, out.vPosition);
     return r.U8(out.byAlpha);
-}
-
-bool DecodePickupPosition(const SReceived& msg, SPickupPosition& out)
-{
-    CPayloadReader r(msg.payload.data(), msg.payload.size());
-    r.U32(out.uiKey);
-    ReadVector(r, out.vPosition);
-    return r.Ok();
 }
 
 bool DecodePickupAlpha(const SReceived& msg, SPickupAlpha& out)

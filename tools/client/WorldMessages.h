@@ -75,22 +75,6 @@ struct SObjectMove // 211
     SFloat3 vTo;
 };
 
-struct SObjectTurn // 210
-{
-    uint16_t usId = 0;
-    uint16_t usDuration = 0;
-    SFloat4 qFrom;
-    SFloat4 qTo;
-};
-
-// 212 carries the rotation, 213 the position.
-struct SObjectPlace
-{
-    uint16_t usId = 0;
-    SFloat3 vPosition;
-    SFloat4 qRotation;
-};
-
 struct SPickupCreate // 214
 {
     uint32_t uiKey = 0;
@@ -98,12 +82,6 @@ struct SPickupCreate // 214
     int32_t nQuantity = 0;
     SFloat3 vPosition;
     uint8_t byAlpha = 0;
-};
-
-struct SPickupPosition // 217
-{
-    uint32_t uiKey = 0;
-    SFloat3 vPosition;
 };
 
 struct SPickupAlpha // 216
@@ -129,10 +107,7 @@ struct STextElementShow // 226
 
 bool DecodeObjectCreate(const SReceived& msg, SObjectCreate& out);
 bool DecodeObjectMove(const SReceived& msg, SObjectMove& out);
-bool DecodeObjectTurn(const SReceived& msg, SObjectTurn& out);
-bool DecodeObjectPlace(const SReceived& msg, SObjectPlace& out); // 212, 213
 bool DecodePickupCreate(const SReceived& msg, SPickupCreate& out);
-bool DecodePickupPosition(const SReceived& msg, SPickupPosition& out);
 bool DecodePickupAlpha(const SReceived& msg, SPickupAlpha& out);
 bool DecodePickupRefresh(const SReceived& msg, SPickupRefresh& out);
 bool DecodeTextElementShow(const SReceived& msg, STextElementShow& out);

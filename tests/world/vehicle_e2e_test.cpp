@@ -117,19 +117,10 @@ protected:
     // Runs a plugin command and waits until the game mode has done it.
     void Command(CTestClient& client, const std::string& strCommand)
     {
-        const size_t nBefore = CountOf("veh: command");
+        const size_t nBefore = m_Server.CountOutput("veh: command");
         ASSERT_TRUE(client.SendCommand(strCommand));
-        for (int i = 0; i < 300 && CountOf("veh: command") == nBefore; ++i)
+        for (int i = 0; i < 300 && m_Server.CountOutput("veh: command") == nBefore; ++i)
             client.Pump(10);
-    }
-    size_t CountOf(const std::string& strText) const
-    {
-        const std::string strOutput = m_Server.Output();
-        size_t nCount = 0;
-        for (size_t nAt = strOutput.find(strText); nAt != std::string::npos;
-             nAt = strOutput.find(strText, nAt + 1))
-            ++nCount;
-        return nCount;
     }
 
     CTempDir m_Folder;
@@ -187,7 +178,7 @@ TEST_F(VehicleE2eTest, ADriverEntersDrivesWrecksAndTheVehicleRespawns)
     ASSERT_TRUE(WaitForVehicle(m_Bob, wire::SV_VEHICLE_EXPLODE, 1, 3000));
     ASSERT_TRUE(WaitForVehicle(m_Bob, wire::SV_VEHICLE_DESTROY, 1, 8000));
     EXPECT_EQ(m_Bob.CountOf(wire::SV_VEHICLE_EXPLODE), 0);
-    EXPECT_EQ(CountOf("veh: explode 1"), 1u);
+    EXPECT_EQ(m_Server.CountOutput("veh: explode 1"), 1u);
     auto recreated = WaitForVehicle(m_Bob, wire::SV_VEHICLE_CREATE, 1, 3000);
     ASSERT_TRUE(recreated);
     ASSERT_TRUE(testclient::DecodeVehicleCreate(*recreated, create));
@@ -262,11 +253,11 @@ TEST_F(VehicleE2eTest, AClientCannotTakeAVehicleBeyondItsReach)
         ASSERT_TRUE(ReportExploded(m_Alice, nVehicle));
     }
     m_Alice.Pump(500);
-    EXPECT_EQ(CountOf("veh: request"), 0u);
-    EXPECT_EQ(CountOf("veh: enter"), 0u);
-    EXPECT_EQ(CountOf("veh: explode"), 0u);
+    EXPECT_EQ(m_Server.CountOutput("veh: request"), 0u);
+    EXPECT_EQ(m_Server.CountOutput("veh: enter"), 0u);
+    EXPECT_EQ(m_Server.CountOutput("veh: explode"), 0u);
     Command(m_Alice, "put 2");
-    EXPECT_EQ(CountOf("veh: put 0"), 1u) << m_Server.Output();
+    EXPECT_EQ(m_Server.CountOutput("veh: put 0"), 1u) << m_Server.Output();
     EXPECT_TRUE(WaitForVehicle(m_Alice, wire::SV_VEHICLE_CREATE, 2, 3000));
 }
 

@@ -81,16 +81,6 @@ protected:
         m_Client.Pump(200);
     }
 
-    size_t CountOf(const std::string& strText) const
-    {
-        const std::string strOutput = m_Server.Output();
-        size_t nCount = 0;
-        for (size_t nAt = strOutput.find(strText); nAt != std::string::npos;
-             nAt = strOutput.find(strText, nAt + 1))
-            ++nCount;
-        return nCount;
-    }
-
     CTempDir m_Folder;
     CServerProcess m_Server;
     int m_nPort = 0;
@@ -204,7 +194,7 @@ TEST_F(WorldE2eTest, TimedPickupHidesAndReturnsAndOldKeysAreStale)
     Claim(keys.uiNewKey);
     ASSERT_TRUE(m_Server.WaitForOutput("e2e: attempt 0 0", 2000));
     // The first collection and the claim with the newest key.
-    EXPECT_EQ(CountOf("e2e: attempt 0 0"), 2u);
+    EXPECT_EQ(m_Server.CountOutput("e2e: attempt 0 0"), 2u);
 }
 
 TEST_F(WorldE2eTest, HealthPickupRaisesToAtMostHundred)
@@ -277,7 +267,7 @@ TEST_F(WorldE2eTest, ClaimsCountOnlyForPickupsTheClientHoldsAndShows)
     // Slot 1's first key: its slot and generation 1.
     Command("pickupin 9 0 0 10", "pickup 1");
     Claim(1u | (1u << 11));
-    EXPECT_EQ(CountOf("e2e: attempt"), 1u) << m_Server.Output();
+    EXPECT_EQ(m_Server.CountOutput("e2e: attempt"), 1u) << m_Server.Output();
     EXPECT_EQ(m_Client.CountOf(wire::SV_MONEY), 1);
 }
 
@@ -320,7 +310,7 @@ TEST_F(WorldE2eTest, ShutdownSurvivesAGameModeThatKeepsBuilding)
     Command("pickup 1240 1 6 6 10 0", "pickup 1");
     Command("teardown", "teardown armed");
     EXPECT_EQ(m_Server.Stop(), 0) << m_Server.Output();
-    EXPECT_GE(CountOf("e2e: teardown 2 made -1 -1"), 2u) << m_Server.Output();
-    EXPECT_GE(CountOf("e2e: teardown 1 made -1 -1 0"), 1u);
+    EXPECT_GE(m_Server.CountOutput("e2e: teardown 2 made -1 -1"), 2u) << m_Server.Output();
+    EXPECT_GE(m_Server.CountOutput("e2e: teardown 1 made -1 -1 0"), 1u);
 }
 } // namespace

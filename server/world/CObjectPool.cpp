@@ -48,7 +48,7 @@ void CObjectPool::DeleteAll()
         Delete(nId);
 }
 
-// An event raised by a deletion may create a object, which the walk might
+// An event raised by a deletion may create an object, which the walk might
 // already have passed and would leave behind: nothing is created once closed.
 void CObjectPool::Close()
 {

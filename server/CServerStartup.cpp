@@ -131,6 +131,9 @@ void CServer::StopOperatorAccess()
 }
 
 // Pools go first, while the network can still tell clients; the network last.
+// Every entity goes before any pool, the streamer or the player pool is
+// freed: the events of the removals reach plugins, which may still call on
+// any of them. The pools close in turn and refuse creations from then on.
 CServer::~CServer()
 {
     ConsoleWrite("** Shutting down server **\n");
@@ -138,19 +141,25 @@ CServer::~CServer()
     StopOperatorAccess();
     if (GetPlayerSyncWorld() == &m_SyncWorld)
         SetPlayerSyncWorld(nullptr);
+    if (m_pPickupPool)
+        m_pPickupPool->Close();
+    if (m_pObjectPool)
+        m_pObjectPool->Close();
     if (m_pPlayerPool)
         m_pPlayerPool->DeleteAll();
-    // Vehicles after the players (whose removal leaves their seats), before the streamer.
+    // Vehicles after the players (whose removal leaves their seats).
+    if (m_pVehiclePool)
+        m_pVehiclePool->Close();
     if (m_pStreamer && m_pVehiclePool)
         m_pStreamer->SetVehicleSource(nullptr);
     delete m_pVehiclePool;
     m_pVehiclePool = nullptr;
-    delete m_pPlayerPool;
-    m_pPlayerPool = nullptr;
     delete m_pObjectPool;
     m_pObjectPool = nullptr;
     delete m_pPickupPool;
     m_pPickupPool = nullptr;
+    delete m_pPlayerPool;
+    m_pPlayerPool = nullptr;
     delete m_pStreamer;
     m_pStreamer = nullptr;
     delete m_pMarkerPool;

@@ -96,6 +96,8 @@ void CPlayer::SetDefaults(const char* szName, const char* szUniqueId)
     m_byState = PLAYER_STATE_NOT_SPAWNED;
     m_bSpawned = false;
     m_bSpawnPermitted = false;
+    m_bSpawnedRecently = false;
+    m_uiLastSpawnTime = 0;
     m_bAway = false;
     m_bClientToggle = false;
     m_bySpectateTarget = NO_SPECTATE_TARGET;
@@ -280,6 +282,8 @@ void CPlayer::ProcessTick()
     }
     if (m_bEntryLock && ClockPassed(uiNow, m_uiEntryLockExpiry))
         m_bEntryLock = false;
+    if (m_bSpawnedRecently && uiNow - m_uiLastSpawnTime >= SPAWN_REPEAT_INTERVAL)
+        m_bSpawnedRecently = false;
     if (m_bSpawned && m_bySyncType != 0)
     {
         RelayPlayerSync(this);

@@ -19,6 +19,12 @@ constexpr int SPEED_HISTORY_LENGTH = 5;
 constexpr int PRIVATE_WORLD_BASE = 10000;
 // The spectate target of a player that spectates nobody.
 constexpr uint8_t NO_SPECTATE_TARGET = 255;
+// A client is let spawn again only this long after its last spawn (ms). A
+// spawn streams in everything near the player and the death before it
+// streams everything out; a client cycling the two at its message rate would
+// otherwise cost a full stream-in and stream-out every few milliseconds,
+// where the streamer's own passes visit a player once a second.
+constexpr uint32_t SPAWN_REPEAT_INTERVAL = 1000;
 
 // Disconnect reasons recorded for a removal.
 enum EDisconnectReason : uint8_t
@@ -160,6 +166,7 @@ private:
     void SelectSlotZeroQuietly();
     void ApplyClassSelection(int nDirection);
     void ApplySpawnClass();
+    bool SpawnedRecently() const;
     void GiveClassWeapons(const SClassRecord& record);
     // Players that spectate this one while in another world stop doing so.
     void ResetDistantSpectators();
@@ -202,6 +209,11 @@ public:
     // Set when the server sends the spawn permission; spent by the spawn,
     // withdrawn by a death or a forced class selection.
     bool m_bSpawnPermitted;
+    // Set by a spawn and cleared by the tick SPAWN_REPEAT_INTERVAL after it
+    // (the server clock of that spawn); while set, spawn requests are not
+    // permitted.
+    bool m_bSpawnedRecently;
+    uint32_t m_uiLastSpawnTime;
     bool m_bAway;
     bool m_bClientToggle;
     // Slot spectated, NO_SPECTATE_TARGET for none.

@@ -93,12 +93,14 @@ void CPlayer::GiveClassWeapons(const SClassRecord& record)
     }
 }
 
-// The reply 177 goes out whether or not the spawn was permitted.
+// The reply 177 goes out whether or not the spawn was permitted. A player
+// that spawned less than SPAWN_REPEAT_INTERVAL ago is not permitted yet, as
+// one whose store download is pending is not: its client asks again.
 void CPlayer::RequestSpawn()
 {
     CEntityLock lock(this);
     const int nAllowed = g_pPluginManager ? g_pPluginManager->OnPlayerRequestSpawn(this) : 1;
-    if (nAllowed != 0 && !IsMarkedForDeletion())
+    if (nAllowed != 0 && !IsMarkedForDeletion() && !SpawnedRecently())
         PermitSpawn();
     if (lock.Release() && !IsMarkedForDeletion())
         SendPlayerSignal(this, ID_LIFECYCLE_REPLY);
@@ -116,6 +118,8 @@ void CPlayer::ReportSpawned()
     ClearProjectiles();
     m_bSpawned = true;
     m_bSpawnPermitted = false;
+    m_bSpawnedRecently = true;
+    m_uiLastSpawnTime = g_pServer ? g_pServer->m_uiNow : 0;
     if (UsesClasses() && g_pServer->GetClass(m_byClassIndex))
     {
         ApplySpawnClass();
@@ -143,6 +147,14 @@ void CPlayer::ApplySpawnClass()
     for (Vector& vSpeed : m_avSpeedHistory)
         vSpeed = Vector();
     GiveClassWeapons(record);
+}
+
+// Also asked between ticks: a spawn request may arrive before the tick that
+// would end the interval.
+bool CPlayer::SpawnedRecently() const
+{
+    const uint32_t uiNow = g_pServer ? g_pServer->m_uiNow : 0;
+    return m_bSpawnedRecently && uiNow - m_uiLastSpawnTime < SPAWN_REPEAT_INTERVAL;
 }
 
 // Only a spawned player dies, so that one death is announced once.

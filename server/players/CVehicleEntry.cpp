@@ -259,6 +259,17 @@ CVehicle* FindVehicle(int nVehicleId)
     return g_pServer && g_pServer->m_pVehiclePool ? g_pServer->m_pVehiclePool->Get(nVehicleId) : nullptr;
 }
 
+// A client may only ask for a vehicle it could be holding: one in its own
+// world and within the radius at which vehicles stream in. To a client any
+// other vehicle does not exist, and it is refused as one that does not; the
+// server's own entries (D 1) may reach anywhere.
+bool IsWithinReach(const CPlayer* pPlayer, const CVehicle& vehicle)
+{
+    const CStreamer* pStreamer = Streamer();
+    return vehicle.m_usWorld == pPlayer->m_usWorld && pStreamer &&
+           pStreamer->IsInStreamRange(pPlayer, vehicle.m_vPosition, CStreamer::VEHICLE_IN);
+}
+
 // Steps 1 to 7: the result, with the reservation in place and accepted by
 // the plugins on 0.
 int TryReserve(CPlayer* pPlayer, int nVehicleId, const SEntryRequest& request)
@@ -269,7 +280,8 @@ int TryReserve(CPlayer* pPlayer, int nVehicleId, const SEntryRequest& request)
     if (pPlayer->IsMarkedForDeletion())
         return ENTRY_PLAYER_GOING;
     CVehicle* pVehicle = FindVehicle(nVehicleId);
-    if (!pVehicle || pVehicle->IsMarkedForDeletion() || pVehicle->m_bWrecked)
+    if (!pVehicle || pVehicle->IsMarkedForDeletion() || pVehicle->m_bWrecked ||
+        (request.byD == 0 && !IsWithinReach(pPlayer, *pVehicle)))
         return ENTRY_NO_VEHICLE;
     SReservation reservation = {};
     const int nResult = CheckRequest(*pVehicle, request, reservation);

@@ -46,7 +46,7 @@ uint32_t MotionEnd(uint32_t uiNow, int nDuration)
 
 CObject::CObject(CObjectPool* pPool, uint16_t wId, int nModel, int nWorld, const Vector& vPosition,
                  uint8_t byAlpha)
-    : m_pPool(pPool), m_wId(wId), m_sWorld(static_cast<int16_t>(nWorld)),
+    : m_pPool(pPool), m_wId(wId), m_wWorld(static_cast<uint16_t>(nWorld)),
       m_wModel(static_cast<uint16_t>(nModel)), m_byAlpha(byAlpha), m_byReportFlags(0), m_pGrid(nullptr),
       m_vPosition(vPosition), m_uiMoveStartTime(0), m_uiMoveEndTime(0), m_uiMoveLastUpdate(0),
       m_uiRotateStartTime(0), m_uiRotateEndTime(0), m_uiRotateLastUpdate(0)
@@ -141,10 +141,10 @@ Quaternion CObject::GetRotation()
 
 void CObject::SetWorld(int nWorld)
 {
-    const int16_t sWorld = static_cast<int16_t>(nWorld);
-    if (IsMarkedForDeletion() || sWorld == m_sWorld)
+    const uint16_t wWorld = static_cast<uint16_t>(nWorld);
+    if (IsMarkedForDeletion() || wWorld == m_wWorld)
         return;
-    m_sWorld = sWorld;
+    m_wWorld = wWorld;
     if (CStreamer* pStreamer = m_pPool->GetStreamer())
         pStreamer->UpdateObject(m_wId);
 }

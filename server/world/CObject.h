@@ -44,7 +44,8 @@ public:
 
     uint16_t GetId() const { return m_wId; }
     int GetModel() const { return m_wModel; }
-    int GetWorld() const { return m_sWorld; }
+    // 0..65535: worlds are 16-bit numbers, compared unsigned.
+    int GetWorld() const { return m_wWorld; }
     uint8_t GetAlpha() const { return m_byAlpha; }
     uint8_t GetReportFlags() const { return m_byReportFlags; }
     SObjectListNode* GetPoolNode() { return &m_PoolNode; }
@@ -85,7 +86,7 @@ private:
 
     CObjectPool* m_pPool;
     uint16_t m_wId;
-    int16_t m_sWorld;
+    uint16_t m_wWorld;
     uint16_t m_wModel;
     uint8_t m_byAlpha;
     // EObjectReport bits; 0 at creation.

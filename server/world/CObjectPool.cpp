@@ -5,7 +5,7 @@
 #include "CPluginManager.h"
 #include "world/CStreamer.h"
 
-CObjectPool::CObjectPool(CStreamer* pStreamer) : m_pStreamer(pStreamer), m_nCount(0)
+CObjectPool::CObjectPool(CStreamer* pStreamer) : m_pStreamer(pStreamer), m_nCount(0), m_bClosed(false)
 {
     memset(m_apObjects, 0, sizeof(m_apObjects));
     InitEntityList(m_ListHead);
@@ -15,13 +15,15 @@ CObjectPool::CObjectPool(CStreamer* pStreamer) : m_pStreamer(pStreamer), m_nCoun
 
 CObjectPool::~CObjectPool()
 {
-    DeleteAll();
+    Close();
     if (m_pStreamer)
         m_pStreamer->SetObjectSource(nullptr);
 }
 
 int CObjectPool::Create(int nModel, int nWorld, const Vector& vPosition, uint8_t byAlpha)
 {
+    if (m_bClosed)
+        return -1;
     int nId = 0;
     while (nId < MAX_OBJECTS && m_apObjects[nId])
         ++nId;
@@ -46,6 +48,14 @@ void CObjectPool::DeleteAll()
         Delete(nId);
 }
 
+// An event raised by a deletion may create an object, which the walk might
+// already have passed and would leave behind: nothing is created once closed.
+void CObjectPool::Close()
+{
+    m_bClosed = true;
+    DeleteAll();
+}
+
 CObject* CObjectPool::Get(int nId) const
 {
     if (static_cast<unsigned>(nId) >= MAX_OBJECTS)
@@ -61,10 +71,14 @@ void CObjectPool::ProcessAll(uint32_t uiNow)
         pNode->pEntity->ProcessTick(uiNow);
 }
 
+// One being destroyed has already been streamed out everywhere and is gone
+// for the streamer, though its events still run: nothing may stream it in
+// again. One merely marked (while a lock holds it) still counts, so that its
+// destruction streams it out wherever it is.
 bool CObjectPool::GetStreamState(int nId, Vector& vPosition, int& nWorld) const
 {
     const CObject* pObject = Get(nId);
-    if (!pObject)
+    if (!pObject || pObject->IsDeleted())
         return false;
     vPosition = pObject->GetStoredPosition();
     nWorld = pObject->GetWorld();

@@ -26,6 +26,8 @@ public:
     // Marks it and destroys it at once when unlocked: true only then.
     bool Delete(int nId);
     void DeleteAll();
+    // Shutdown: every later Create is refused, then every object goes.
+    void Close();
     // 0..2999 and in use; null otherwise.
     CObject* Get(int nId) const;
     int Count() const { return m_nCount; }
@@ -52,4 +54,6 @@ private:
     // Sentinel of the list of live objects; linked to itself while empty.
     SObjectListNode m_ListHead;
     int m_nCount;
+    // Set by Close for the rest of the pool's life.
+    bool m_bClosed;
 };

@@ -57,9 +57,9 @@ int32_t AddMoney(int32_t nMoney, int32_t nQuantity)
 
 CPickup::CPickup(CPickupPool* pPool, uint16_t wId, uint32_t uiKey, int nModel, int nWorld, int nQuantity,
                  const Vector& vPosition, uint8_t byAlpha, bool bAutomatic)
-    : m_pPool(pPool), m_pGrid(nullptr), m_nWorld(nWorld), m_wId(wId), m_uiKey(uiKey), m_nModel(nModel),
-      m_nQuantity(nQuantity), m_vPosition(vPosition), m_byAlpha(byAlpha), m_bAutomatic(bAutomatic),
-      m_bHasTimer(false), m_nRespawnDelay(0), m_uiRespawnDue(0)
+    : m_pPool(pPool), m_pGrid(nullptr), m_nWorld(static_cast<uint16_t>(nWorld)), m_wId(wId), m_uiKey(uiKey),
+      m_nModel(nModel), m_nQuantity(nQuantity), m_vPosition(vPosition), m_byAlpha(byAlpha),
+      m_bAutomatic(bAutomatic), m_bHasTimer(false), m_nRespawnDelay(0), m_uiRespawnDue(0)
 {
     CServer::ClampToWorld(m_vPosition);
     m_PoolNode.pEntity = this;
@@ -84,11 +84,14 @@ CPickup::~CPickup()
     m_pPool->Detach(this);
 }
 
+// Worlds are 16-bit numbers: a pickup's is kept as the unsigned number the
+// players' worlds are compared with.
 void CPickup::SetWorld(int nWorld)
 {
-    if (IsMarkedForDeletion() || nWorld == m_nWorld)
+    const int nWorld16 = static_cast<uint16_t>(nWorld);
+    if (IsMarkedForDeletion() || nWorld16 == m_nWorld)
         return;
-    m_nWorld = nWorld;
+    m_nWorld = nWorld16;
     if (CStreamer* pStreamer = m_pPool->GetStreamer())
         pStreamer->UpdatePickup(m_wId);
 }

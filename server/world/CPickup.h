@@ -77,7 +77,7 @@ public:
 private:
     // In the pool's list from the constructor to the destructor.
     SPickupListNode m_PoolNode;
-    // 16 significant bits.
+    // 0..65535: the plugin's value as a 16-bit unsigned number.
     int m_nWorld;
     uint16_t m_wId;
     // Slot in bits 0..10, the slot's generation above.

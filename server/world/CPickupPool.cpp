@@ -5,7 +5,7 @@
 #include "CPluginManager.h"
 #include "world/CStreamer.h"
 
-CPickupPool::CPickupPool(CStreamer* pStreamer) : m_pStreamer(pStreamer), m_nCount(0)
+CPickupPool::CPickupPool(CStreamer* pStreamer) : m_pStreamer(pStreamer), m_nCount(0), m_bClosed(false)
 {
     memset(m_apPickups, 0, sizeof(m_apPickups));
     memset(m_auiGeneration, 0, sizeof(m_auiGeneration));
@@ -16,7 +16,7 @@ CPickupPool::CPickupPool(CStreamer* pStreamer) : m_pStreamer(pStreamer), m_nCoun
 
 CPickupPool::~CPickupPool()
 {
-    DeleteAll();
+    Close();
     if (m_pStreamer)
         m_pStreamer->SetPickupSource(nullptr);
 }
@@ -24,6 +24,8 @@ CPickupPool::~CPickupPool()
 int CPickupPool::Create(int nModel, int nWorld, int nQuantity, const Vector& vPosition, uint8_t byAlpha,
                         bool bAutomatic)
 {
+    if (m_bClosed)
+        return -1;
     int nId = 0;
     while (nId < MAX_PICKUPS && m_apPickups[nId])
         ++nId;
@@ -47,6 +49,14 @@ void CPickupPool::DeleteAll()
 {
     for (int nId = 0; nId < MAX_PICKUPS; ++nId)
         Delete(nId);
+}
+
+// An event raised by a deletion may create a pickup, which the walk might
+// already have passed and would leave behind: nothing is created once closed.
+void CPickupPool::Close()
+{
+    m_bClosed = true;
+    DeleteAll();
 }
 
 CPickup* CPickupPool::Get(int nId) const
@@ -76,10 +86,14 @@ void CPickupPool::ProcessAll(uint32_t uiNow)
         pNode->pEntity->ProcessTick(uiNow);
 }
 
+// One being destroyed has already been streamed out everywhere and is gone
+// for the streamer, though its events still run: nothing may stream it in
+// again. One merely marked (while a lock holds it) still counts, so that its
+// destruction streams it out wherever it is.
 bool CPickupPool::GetStreamState(int nId, Vector& vPosition, int& nWorld) const
 {
     const CPickup* pPickup = Get(nId);
-    if (!pPickup)
+    if (!pPickup || pPickup->IsDeleted())
         return false;
     vPosition = pPickup->GetPosition();
     nWorld = pPickup->GetWorld();

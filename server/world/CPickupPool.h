@@ -29,6 +29,8 @@ public:
     // Marks it and destroys it at once when unlocked: true only then.
     bool Delete(int nId);
     void DeleteAll();
+    // Shutdown: every later Create is refused, then every pickup goes.
+    void Close();
     // 0..1999 and in use; null otherwise.
     CPickup* Get(int nId) const;
     // The pickup whose key is exactly this one; null for a stale or unknown key.
@@ -61,4 +63,6 @@ private:
     // Sentinel of the list of live pickups; linked to itself while empty.
     SPickupListNode m_ListHead;
     int m_nCount;
+    // Set by Close for the rest of the pool's life.
+    bool m_bClosed;
 };

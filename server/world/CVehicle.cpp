@@ -498,6 +498,7 @@ void CVehicle::Process()
     if (IsMarkedForDeletion())
         return;
     CEntityLock lock(this);
+    ExpireDamageLock(Now());
     if (!ProcessRespawnRules(Now()))
         return;
     if (m_bUnoccupiedUpdatePending)
@@ -685,9 +686,8 @@ bool CVehicle::ApplyUnoccupiedSync(int nSlot, const SVehicleSyncRecord& record)
     m_vSpeed = record.vSpeed;
     m_usSyncWord = record.usSyncWord;
     // A damage the server sent less than 2000 ms ago is newer than the report.
-    const bool bDamageLocked =
-        m_uiDamageLockUntil != 0 && static_cast<int32_t>(uiNow - m_uiDamageLockUntil) < 0;
-    if (!bDamageLocked)
+    ExpireDamageLock(uiNow);
+    if (m_uiDamageLockUntil == 0)
         m_uiDamage = record.uiDamage;
     if (record.byFlag != 0)
     {
@@ -763,6 +763,18 @@ void CVehicle::ApplyMotion(int nKind, const Vector& vValue, bool bNotify)
     }
     if (bNotify && PlayerAt(m_byAssignedPlayer))
         SendVehicleMotion(this, nKind, vValue, m_byAssignedPlayer);
+}
+
+// A lock that has run out is cleared, here and on every tick: kept, its end
+// would lie ahead of the clock again once the clock had moved on 2^31 ms, and
+// lock out reports for as long again. A lock never has more than its length
+// left (one more where its end was moved off 0); any other distance to the
+// end means the end has passed.
+void CVehicle::ExpireDamageLock(uint32_t uiNow)
+{
+    const uint32_t uiLeft = m_uiDamageLockUntil - uiNow;
+    if (m_uiDamageLockUntil != 0 && (uiLeft == 0 || uiLeft > DAMAGE_LOCK_TIME + 1))
+        m_uiDamageLockUntil = 0;
 }
 
 void CVehicle::SendDamage()

@@ -142,6 +142,7 @@ private:
     void RelayUnoccupiedSync();
     void RaiseUpdate(int nKind);
     bool ProcessRespawnRules(uint32_t uiNow);
+    void ExpireDamageLock(uint32_t uiNow);
 
     CVehiclePool* m_pPool;
     // The pool slot, fixed for the entity's life.
@@ -179,7 +180,8 @@ public:
     Vector m_vTurnSpeed;
     bool m_bLocked;
     uint32_t m_uiDamage;
-    // Sync may not overwrite the damage before this server time.
+    // Sync may not overwrite the damage before this server time; 0 once the
+    // lock has run out (cleared at the next tick or sync after its end).
     uint32_t m_uiDamageLockUntil;
     float m_fHealth;
     // A driver's or an unoccupied sync was applied this tick.

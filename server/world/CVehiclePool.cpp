@@ -7,17 +7,25 @@
 #include "world/VehicleMessages.h"
 #include "world/WorldContent.h"
 
-CVehiclePool::CVehiclePool() : m_nCount(0), m_uiLastSerial(0)
+CVehiclePool::CVehiclePool() : m_nCount(0), m_uiLastSerial(0), m_bClosed(false)
 {
     for (CVehicle*& pVehicle : m_apVehicles)
         pVehicle = nullptr;
     InitEntityList(m_ListHead);
 }
 
-// Every vehicle goes, as by Delete; a vehicle still locked (which only a
-// plugin call in progress could do) is destroyed regardless.
 CVehiclePool::~CVehiclePool()
 {
+    Close();
+}
+
+// Every vehicle goes, as by Delete; a vehicle still locked (which only a
+// plugin call in progress could do) is let go of. The events of the
+// deletions may create vehicles, which the walk might already have passed
+// and would leave behind: nothing is created once closed.
+void CVehiclePool::Close()
+{
+    m_bClosed = true;
     for (int nId = VEHICLE_ID_FIRST; nId <= VEHICLE_ID_LAST; ++nId)
     {
         CVehicle* pVehicle = m_apVehicles[nId];
@@ -29,7 +37,7 @@ CVehiclePool::~CVehiclePool()
 int CVehiclePool::Create(int nModel, int nWorld, const Vector& vPosition, float fAngle, int nColour1,
                          int nColour2)
 {
-    if (!CVehicle::IsValidModel(nModel))
+    if (m_bClosed || !CVehicle::IsValidModel(nModel))
         return 0;
     int nId = VEHICLE_ID_FIRST;
     while (nId <= VEHICLE_ID_LAST && m_apVehicles[nId])

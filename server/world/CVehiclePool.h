@@ -27,6 +27,8 @@ public:
     // True when the vehicle was destroyed now; false for an empty slot and
     // while it is locked (it goes at the last release).
     bool Delete(int nVehicleId);
+    // Shutdown: every later Create is refused, then every vehicle goes.
+    void Close();
     // Null outside 1..1000 or for an empty slot.
     CVehicle* Get(int nVehicleId) const;
     int Count() const { return m_nCount; }
@@ -83,4 +85,6 @@ private:
     uint32_t m_uiLastSerial;
     // Model overrides live until reset or until the server stops.
     CHandlingMap m_ModelRules;
+    // Set by Close for the rest of the pool's life.
+    bool m_bClosed;
 };

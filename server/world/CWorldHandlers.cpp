@@ -54,15 +54,22 @@ void CWorldHandlers::HandleObjectTouched(int nSlot, int, const uint8_t* pPayload
     HandleReport(nSlot, pPayload, nLength, false);
 }
 
-// The key (32 bits) must match the pickup's current key exactly.
+// The key (32 bits) must match the pickup's current key exactly. Clients
+// set their own position and keys are easy to guess, so a claim also counts
+// only from a player in play, for a pickup its client holds and shows: never
+// one in another world, out of reach of the streamer, or hidden after a
+// collection until its timer brings it back. Anything else is a stale claim.
 void CWorldHandlers::HandlePickupClaim(int nSlot, int, const uint8_t* pPayload, int nLength)
 {
     CPlayer* pPlayer = JoinedPlayer(nSlot);
-    if (!pPlayer || nLength < 4 || !g_pServer->m_pPickupPool)
+    if (!pPlayer || nLength < 4 || !g_pServer->m_pPickupPool || !g_pServer->m_pStreamer)
         return;
     const uint32_t uiKey = (static_cast<uint32_t>(pPayload[0]) << 24) |
                            (static_cast<uint32_t>(pPayload[1]) << 16) |
                            (static_cast<uint32_t>(pPayload[2]) << 8) | pPayload[3];
-    if (CPickup* pPickup = g_pServer->m_pPickupPool->FindByKey(uiKey))
-        pPickup->Claim(pPlayer);
+    CPickup* pPickup = g_pServer->m_pPickupPool->FindByKey(uiKey);
+    if (!pPickup || !pPlayer->m_bSpawned || pPickup->GetAlpha() == 0 ||
+        !g_pServer->m_pStreamer->IsPickupStreamed(pPlayer, pPickup->GetId()))
+        return;
+    pPickup->Claim(pPlayer);
 }

@@ -23,21 +23,6 @@ CWorldMessage::CWorldMessage(uint8_t byId)
     CNetwork::WriteMessageId(m_Stream, byId);
 }
 
-void CWorldMessage::WriteVector(const Vector& v)
-{
-    m_Stream.Write(v.x);
-    m_Stream.Write(v.y);
-    m_Stream.Write(v.z);
-}
-
-void CWorldMessage::WriteQuaternion(const Quaternion& q)
-{
-    m_Stream.Write(q.x);
-    m_Stream.Write(q.y);
-    m_Stream.Write(q.z);
-    m_Stream.Write(q.w);
-}
-
 void CWorldMessage::To(int nSlot) const
 {
     if (CNetwork* pNetwork = Network())

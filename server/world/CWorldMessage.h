@@ -45,9 +45,11 @@ public:
 
     RakNet::BitStream& Stream() { return m_Stream; }
 
-    // Positions and rotations as their separate 32-bit floats, x first.
-    void WriteVector(const Vector& v);
-    void WriteQuaternion(const Quaternion& q);
+    // A position or rotation goes as one value, as every vector of the
+    // protocol does: its 12 or 16 bytes reversed as a whole, so z (or w)
+    // leads, most significant byte first.
+    void WriteVector(const Vector& v) { m_Stream.Write(v); }
+    void WriteQuaternion(const Quaternion& q) { m_Stream.Write(q); }
 
     void To(int nSlot) const;
     // Every player that has the object or the pickup streamed in.

@@ -201,6 +201,18 @@ TEST_F(PlayerLifeTest, SpawnRequestIsPermittedUnlessRefusedDownloadingOrSpawned)
     Peer().ClearSent();
     Send(0, {166});
     EXPECT_THAT(Only(0, {ID_PERMIT_SPAWN, ID_LIFECYCLE_REPLY}), ElementsAre(ID_LIFECYCLE_REPLY));
+
+    // Dead within a second of that spawn: only the reply, until the second is over.
+    Send(0, {168, 1, 255, 0});
+    Harness().Tick(SPAWN_REPEAT_INTERVAL - 1);
+    Peer().ClearSent();
+    Send(0, {166});
+    Send(0, {167});
+    EXPECT_FALSE(pPlayer->m_bSpawned);
+    Harness().Tick(1);
+    Send(0, {166});
+    EXPECT_THAT(Only(0, {ID_PERMIT_SPAWN, ID_LIFECYCLE_REPLY}),
+                ElementsAre(ID_LIFECYCLE_REPLY, ID_PERMIT_SPAWN, ID_LIFECYCLE_REPLY));
 }
 
 TEST_F(PlayerLifeTest, SpawnAppliesTheSelectedClass)
@@ -276,6 +288,7 @@ TEST_F(PlayerLifeTest, DeathIsBroadcastAndTakesThePlayerOutOfPlay)
     EXPECT_FALSE(ReceivedBy(1, ID_CHAT_LINE).empty());
 
     // No killer in the slot: the plugins see 255; a short report is dropped.
+    Harness().Tick(SPAWN_REPEAT_INTERVAL);
     Send(0, {166});
     Send(0, {167});
     Host().ClearLog();

@@ -150,14 +150,15 @@ TEST_F(SyncE2eTest, RefusedSeatSyncsDoNotRaiseHealthOrArmour)
 }
 
 // Alice watches Bob: a death is announced once, and after it his spawn
-// reaches her only once he asked for it and was let.
+// reaches her only once he asked for it and was let (a second after his last
+// spawn at the earliest).
 TEST_F(SyncE2eTest, SpawnNeedsPermissionAndDeathNeedsASpawn)
 {
     ASSERT_TRUE(m_Bob.SendDeath(1, 255, 0));
     ASSERT_TRUE(m_Bob.SendDeath(1, 255, 0));
     ASSERT_TRUE(m_Alice.WaitFor(wire::SV_DEATH_NOTICE, 3000));
     ASSERT_TRUE(m_Bob.SendSpawned());
-    EXPECT_TRUE(m_Alice.NoneWithin(wire::SV_DEATH_NOTICE, 800));
+    EXPECT_TRUE(m_Alice.NoneWithin(wire::SV_DEATH_NOTICE, 1000));
     EXPECT_EQ(m_Alice.CountOf(wire::SV_SPAWN_DESCRIPTION), 0);
     ASSERT_TRUE(JoinAndSpawn(m_Bob, nullptr));
     EXPECT_TRUE(m_Alice.WaitFor(wire::SV_SPAWN_DESCRIPTION, 3000));

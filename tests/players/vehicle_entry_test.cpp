@@ -26,38 +26,91 @@ protected:
     }
 };
 
+// What a row finds before it asks: a seat or door already taken (by a slot
+// with no player), or the vehicle out of the requester's reach.
+enum ESetting
+{
+    FREE,
+    DRIVER_TAKEN,
+    PASSENGER0_TAKEN,
+    DOOR2_TAKEN,
+    FAR_AWAY,
+    OTHER_WORLD,
+};
+
 struct SApproachCase
 {
     int nModel;
     uint8_t byA, byB, byC, byD;
+    ESetting setting;
     int nResult;
     uint8_t byDoor;
     uint32_t uiDuration;
 };
 
+void Prepare(CVehicle* pVehicle, ESetting setting)
+{
+    SVehicleSeats& seats = pVehicle->m_Seats;
+    if (setting == DRIVER_TAKEN)
+        seats.byDriverState = SEAT_OCCUPIED;
+    else if (setting == PASSENGER0_TAKEN)
+        seats.abyPassengerState[0] = SEAT_OCCUPIED;
+    else if (setting == DOOR2_TAKEN)
+        seats.abyDoorState[2] = DOOR_RESERVED;
+    seats.byDriver = setting == DRIVER_TAKEN ? 50 : seats.byDriver;
+    seats.abyPassenger[0] = setting == PASSENGER0_TAKEN ? 50 : seats.abyPassenger[0];
+    seats.abyDoorPlayer[2] = setting == DOOR2_TAKEN ? 50 : seats.abyDoorPlayer[2];
+}
+
 // Each row on a fresh vehicle; accepted rows reserve the door for the time.
+// A client's request for a vehicle it could not be holding is answered as
+// for one that does not exist; the server's own (D 1) reach anywhere.
 TEST_F(VehicleEntryTest, EachApproachGetsItsResultAndDeadline)
 {
     const SApproachCase aCases[] = {
-        {130, 0, 255, 18, 0, 0, 0, 2000},   {130, 15, 1, 18, 0, 0, 0, 4000},
-        {130, 15, 3, 18, 0, 6, 255, 0},     {155, 15, 3, 18, 0, 0, 0, 4000},
-        {130, 11, 4, 18, 0, 0, 2, 5000},    {130, 0, 1, 18, 0, 4, 255, 0},
-        {130, 2, 255, 17, 0, 5, 255, 0},    {130, 2, 255, 17, 1, 0, 1, 2000},
-        {130, 11, 5, 17, 0, 6, 255, 0},     {130, 12, 8, 17, 0, 0, 3, 4000},
-        {170, 12, 8, 17, 0, 0, 3, 6000},    {171, 12, 8, 17, 0, 0, 3, 4000},
-        {167, 16, 2, 17, 0, 0, 1, 7000},    {130, 0, 255, 5, 0, 3, 255, 0},
-        {166, 0, 255, 18, 0, 0, 100, 2500}, {166, 11, 7, 18, 0, 13, 255, 0},
-        {166, 12, 5, 18, 0, 14, 255, 0},    {166, 12, 10, 17, 0, 0, 100, 2500},
-        {166, 13, 10, 17, 0, 17, 255, 0},   {166, 1, 255, 17, 0, 16, 255, 0},
-        {166, 0, 0, 0, 0, 12, 255, 0},      {136, 0, 0, 0, 0, 0, 100, 2000},
-        {136, 0, 255, 18, 0, 19, 255, 0},
+        {130, 0, 255, 18, 0, FREE, 0, 0, 2000},
+        {130, 15, 1, 18, 0, FREE, 0, 0, 4000},
+        {130, 15, 3, 18, 0, FREE, 6, 255, 0},
+        {155, 15, 3, 18, 0, FREE, 0, 0, 4000},
+        {130, 11, 4, 18, 0, FREE, 0, 2, 5000},
+        {130, 11, 4, 18, 0, PASSENGER0_TAKEN, 7, 255, 0},
+        {130, 0, 1, 18, 0, FREE, 4, 255, 0},
+        {130, 2, 255, 17, 0, FREE, 5, 255, 0},
+        {130, 2, 255, 17, 1, FREE, 0, 1, 2000},
+        {130, 11, 5, 17, 0, FREE, 6, 255, 0},
+        {130, 11, 4, 17, 0, DOOR2_TAKEN, 10, 255, 0},
+        {130, 11, 4, 17, 0, PASSENGER0_TAKEN, 11, 255, 0},
+        {130, 12, 8, 17, 0, FREE, 0, 3, 4000},
+        {170, 12, 8, 17, 0, FREE, 0, 3, 6000},
+        {171, 12, 8, 17, 0, FREE, 0, 3, 4000},
+        {167, 16, 2, 17, 0, FREE, 0, 1, 7000},
+        {130, 0, 255, 5, 0, FREE, 3, 255, 0},
+        {166, 0, 255, 18, 0, FREE, 0, 100, 2500},
+        {166, 0, 255, 18, 0, DRIVER_TAKEN, 15, 255, 0},
+        {166, 11, 7, 18, 0, FREE, 13, 255, 0},
+        {166, 12, 5, 18, 0, FREE, 14, 255, 0},
+        {166, 12, 10, 17, 0, FREE, 0, 100, 2500},
+        {166, 12, 10, 17, 0, PASSENGER0_TAKEN, 18, 255, 0},
+        {166, 13, 10, 17, 0, FREE, 17, 255, 0},
+        {166, 1, 255, 17, 0, FREE, 16, 255, 0},
+        {166, 0, 0, 0, 0, FREE, 12, 255, 0},
+        {136, 0, 0, 0, 0, FREE, 0, 100, 2000},
+        {136, 0, 0, 0, 0, DRIVER_TAKEN, 20, 255, 0},
+        {136, 0, 255, 18, 0, FREE, 19, 255, 0},
+        {130, 0, 255, 18, 0, FAR_AWAY, 2, 255, 0},
+        {130, 0, 255, 18, 0, OTHER_WORLD, 2, 255, 0},
+        {130, 0, 255, 18, 1, FAR_AWAY, 0, 0, 2000},
+        {130, 0, 255, 18, 1, OTHER_WORLD, 0, 0, 2000},
     };
     for (const SApproachCase& test : aCases)
     {
-        const int nId = Create(test.nModel, Vector(5.0f, 0.0f, 10.0f));
+        const Vector vAt(test.setting == FAR_AWAY ? 281.0f : 5.0f, 0.0f, 10.0f);
+        const int nId = Create(test.nModel, vAt, test.setting == OTHER_WORLD ? 2 : 1);
+        Prepare(Vehicle(nId), test.setting);
         const uint32_t uiNow = Server().m_uiNow;
         EXPECT_EQ(Request(m_pFirst, nId, test.byA, test.byB, test.byC, test.byD), test.nResult)
-            << test.nModel << " " << int(test.byA) << " " << int(test.byB) << " " << int(test.byC);
+            << test.nModel << " " << int(test.byA) << " " << int(test.byB) << " " << int(test.byC) << " "
+            << int(test.byD) << " " << test.setting;
         if (test.nResult == 0)
         {
             EXPECT_EQ(m_pFirst->m_byEntrySeat, test.byDoor);

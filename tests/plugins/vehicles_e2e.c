@@ -4,6 +4,8 @@
  *   /lock <id> <0|1>     lock or unlock a vehicle
  *   /refuse <0|1>        refuse (1) or allow (0) every entry request
  *   /create <model> <x> <y> <z>
+ *   /createin <world> <model> <x> <y> <z>
+ *   /put <id>            puts the player in the driver's seat at once
  * It prints "veh: <event> <values>" for the vehicle events it receives. */
 #include <stdio.h>
 #include <string.h>
@@ -32,6 +34,10 @@ static int32_t OnPlayerCommand(int32_t playerId, const char* command)
         F->SetVehicleLocked(a, b);
     else if (sscanf(command, "refuse %d", &a) == 1)
         g_refuse = a;
+    else if (sscanf(command, "createin %d %d %f %f %f", &b, &a, &x, &y, &z) == 5)
+        F->LogMessage("veh: created %d", F->CreateVehicle(a, b, x, y, z, 0.0f, 0, 0));
+    else if (sscanf(command, "put %d", &a) == 1)
+        F->LogMessage("veh: put %d", F->PutPlayerInVehicle(playerId, a, 0, 0, 1));
     else if (sscanf(command, "create %d %f %f %f", &a, &x, &y, &z) == 4)
         F->LogMessage("veh: created %d", F->CreateVehicle(a, 1, x, y, z, 0.0f, 0, 0));
     F->LogMessage("veh: command %d done", playerId);

@@ -60,9 +60,11 @@ protected:
         Peer().ClearSent();
         m_Harness.TakeOutput();
     }
-    // Spawns (only a spawned player dies), then dies: reason, killer slot, body part.
+    // Spawns (only a spawned player dies; a second after its last spawn at the
+    // earliest), then dies: reason, killer slot, body part.
     void Die(int nSlot, uint8_t byReason, uint8_t byKiller, uint8_t byBodyPart)
     {
+        m_Harness.Tick(SPAWN_REPEAT_INTERVAL);
         m_Harness.Deliver(nSlot, {166});
         m_Harness.Deliver(nSlot, {167});
         m_Harness.Deliver(nSlot, {168, byReason, byKiller, byBodyPart});

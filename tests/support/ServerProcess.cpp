@@ -130,6 +130,16 @@ int CServerProcess::WaitExit(int nTimeoutMs)
     return -1;
 }
 
+size_t CServerProcess::CountOutput(const std::string& strText) const
+{
+    const std::string strOutput = Output();
+    size_t nCount = 0;
+    for (size_t nAt = strOutput.find(strText); nAt != std::string::npos;
+         nAt = strOutput.find(strText, nAt + 1))
+        ++nCount;
+    return nCount;
+}
+
 int CServerProcess::Stop(int nSignal, int nTimeoutMs)
 {
     if (m_nPid <= 0)

@@ -23,6 +23,8 @@ public:
     // Waits for the process to exit by itself; the exit status or -1.
     int WaitExit(int nTimeoutMs);
     std::string Output() const;
+    // How often strText stands in the output so far.
+    size_t CountOutput(const std::string& strText) const;
     int Pid() const { return m_nPid; }
 
     // Call before Start: the server's standard input becomes a pipe that the

@@ -179,6 +179,46 @@ TEST_F(ObjectTest, ReportsNeedTheObjectStreamedAndDeletionWaits)
     EXPECT_EQ(ReceivedBy(0, testclient::SV_OBJECT_DESTROY).size(), 1u);
 }
 
+// A dying object is gone for the streamer while its removal event runs: a
+// player brought to it from inside the event is not sent it, so no client is
+// left holding an object that nothing would ever destroy on it.
+TEST_F(ObjectTest, ADyingObjectIsNotStreamedInFromItsRemovalEvent)
+{
+    ASSERT_NE(Spawned(1, "Latecomer", Vector(1000, 0, 10)), nullptr);
+    Host().SetHook(0,
+                   [&](int, int nSlot, const int32_t* pnArgs, const char*)
+                   {
+                       if (nSlot == 28 && pnArgs[2] == 1)
+                           F()->SetPlayerPosition(1, 0.0f, 0.0f, 10.0f);
+                   });
+    Peer().ClearSent();
+    EXPECT_EQ(F()->DeleteObject(m_nId), 1);
+    Host().SetHook(0, nullptr);
+    EXPECT_EQ(ReceivedBy(0, testclient::SV_OBJECT_DESTROY).size(), 1u);
+    EXPECT_TRUE(ReceivedBy(1, testclient::SV_OBJECT_CREATE).empty());
+    EXPECT_TRUE(ReceivedBy(1, testclient::SV_OBJECT_DESTROY).empty());
+}
+
+// Worlds are 16-bit unsigned numbers for objects and pickups as for players:
+// world 40000 is seen from world 40000, and -1 is world 65535.
+TEST_F(ObjectTest, WorldsAboveThirtyTwoThousandAreSeen)
+{
+    ASSERT_EQ(F()->SetPlayerWorld(0, 40000), 1);
+    const int nObject = F()->CreateObject(1, 40000, 5.0f, 0.0f, 10.0f, 255);
+    const int nPickup = F()->CreatePickup(1240, 40000, 1, 5.0f, 0.0f, 10.0f, 255, 0);
+    EXPECT_EQ(F()->GetObjectWorld(nObject), 40000);
+    EXPECT_EQ(F()->IsObjectStreamedForPlayer(nObject, 0), 1);
+    EXPECT_EQ(F()->IsPickupStreamedForPlayer(nPickup, 0), 1);
+    F()->SetObjectWorld(nObject, -1);
+    F()->SetPickupWorld(nPickup, -1);
+    EXPECT_EQ(F()->GetObjectWorld(nObject), 65535);
+    EXPECT_EQ(F()->GetPickupWorld(nPickup), 65535);
+    EXPECT_EQ(F()->IsObjectStreamedForPlayer(nObject, 0), 0);
+    ASSERT_EQ(F()->SetPlayerWorld(0, 65535), 1);
+    EXPECT_EQ(F()->IsObjectStreamedForPlayer(nObject, 0), 1);
+    EXPECT_EQ(F()->IsPickupStreamedForPlayer(nPickup, 0), 1);
+}
+
 // A player standing on an object is placed by the object's current state.
 TEST_F(ObjectTest, StandingOnAnObjectFollowsItsMove)
 {

@@ -109,6 +109,58 @@ TEST_F(PickupTest, ClaimsThatNameNoPickupAreIgnored)
     EXPECT_EQ(Events("OnPickupPicked"), std::vector<std::string>{"OnPickupPicked 0 0"});
 }
 
+// Every claim here carries the pickup's current key from within reach, yet
+// names a pickup the claimant's client cannot be holding or showing: in
+// another world, never streamed in, hidden after a collection, or claimed by a
+// player who is not in play.
+TEST_F(PickupTest, ClaimsCountOnlyForAPickupTheClientHoldsAndShows)
+{
+    struct SClaimCase
+    {
+        const char* szWhat;
+        std::function<int()> prepare; // makes the pickup and answers its id
+    };
+    PluginFuncs* f = F();
+    const SClaimCase aCases[] = {
+        {"another world", [&] { return f->CreatePickup(1240, 7, 1, 1.0f, 0.0f, 10.0f, 255, 0); }},
+        {"not streamed in",
+         [&]
+         {
+             const int nId = f->CreatePickup(1240, 0, 1, 1000.0f, 0.0f, 10.0f, 255, 0);
+             m_pPlayer->m_vPosition = Vector(1000.0f, 0.0f, 10.0f);
+             return nId;
+         }},
+        {"hidden after its collection",
+         [&]
+         {
+             const int nId = f->CreatePickup(1240, 0, 1, 1.0f, 0.0f, 10.0f, 255, 0);
+             f->SetPickupAutoTimer(nId, 60000);
+             Claim(Server().m_pPickupPool->Get(nId)->GetKey());
+             Host().ClearLog();
+             return nId;
+         }},
+        {"claimant not spawned",
+         [&]
+         {
+             const int nId = f->CreatePickup(1240, 0, 1, 1.0f, 0.0f, 10.0f, 255, 0);
+             m_pPlayer->m_bSpawned = false;
+             return nId;
+         }},
+    };
+    for (const SClaimCase& test : aCases)
+    {
+        SCOPED_TRACE(test.szWhat);
+        const int nId = test.prepare();
+        Claim(Server().m_pPickupPool->Get(nId)->GetKey());
+        EXPECT_TRUE(Events("OnPickup").empty());
+        f->DeletePickup(nId);
+        m_pPlayer->m_vPosition = Vector(0.0f, 0.0f, 10.0f);
+        m_pPlayer->m_bSpawned = true;
+        Host().ClearLog();
+        Peer().ClearSent();
+    }
+}
+
 TEST_F(PickupTest, TimerSlotsAndIdAnswers)
 {
     const int nId = F()->CreatePickup(1240, 3, 7, 1.0f, 2.0f, 3.0f, 200, 1);

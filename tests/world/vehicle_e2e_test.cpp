@@ -117,19 +117,10 @@ protected:
     // Runs a plugin command and waits until the game mode has done it.
     void Command(CTestClient& client, const std::string& strCommand)
     {
-        const size_t nBefore = CountOf("veh: command");
+        const size_t nBefore = m_Server.CountOutput("veh: command");
         ASSERT_TRUE(client.SendCommand(strCommand));
-        for (int i = 0; i < 300 && CountOf("veh: command") == nBefore; ++i)
+        for (int i = 0; i < 300 && m_Server.CountOutput("veh: command") == nBefore; ++i)
             client.Pump(10);
-    }
-    size_t CountOf(const std::string& strText) const
-    {
-        const std::string strOutput = m_Server.Output();
-        size_t nCount = 0;
-        for (size_t nAt = strOutput.find(strText); nAt != std::string::npos;
-             nAt = strOutput.find(strText, nAt + 1))
-            ++nCount;
-        return nCount;
     }
 
     CTempDir m_Folder;
@@ -187,7 +178,7 @@ TEST_F(VehicleE2eTest, ADriverEntersDrivesWrecksAndTheVehicleRespawns)
     ASSERT_TRUE(WaitForVehicle(m_Bob, wire::SV_VEHICLE_EXPLODE, 1, 3000));
     ASSERT_TRUE(WaitForVehicle(m_Bob, wire::SV_VEHICLE_DESTROY, 1, 8000));
     EXPECT_EQ(m_Bob.CountOf(wire::SV_VEHICLE_EXPLODE), 0);
-    EXPECT_EQ(CountOf("veh: explode 1"), 1u);
+    EXPECT_EQ(m_Server.CountOutput("veh: explode 1"), 1u);
     auto recreated = WaitForVehicle(m_Bob, wire::SV_VEHICLE_CREATE, 1, 3000);
     ASSERT_TRUE(recreated);
     ASSERT_TRUE(testclient::DecodeVehicleCreate(*recreated, create));
@@ -244,6 +235,30 @@ TEST_F(VehicleE2eTest, RefusedEntriesLeaveTheSeatFreeAndTheNearestPlayerHandsOve
     ASSERT_TRUE(WaitForVehicle(m_Alice, wire::SV_VEHICLE_EXPLODE, 1, 3000));
     ASSERT_TRUE(RequestEnter(m_Alice, 1, 0, 255, 18));
     EXPECT_EQ(RefusalOf(m_Alice.WaitFor(wire::SV_ENTER_VEHICLE_REFUSED)), 2);
+}
+
+// A client asks only for vehicles it could be holding: not one 600 units
+// away, nor one at its feet in another world; neither is entered, driven or
+// wrecked by it. A plugin may still put it in anywhere.
+TEST_F(VehicleE2eTest, AClientCannotTakeAVehicleBeyondItsReach)
+{
+    ASSERT_TRUE(m_Alice.SendOnFootSync(0, At(0.0f, 0.0f, 10.0f)));
+    Command(m_Alice, "createin 2 130 3 0 10");
+    ASSERT_TRUE(m_Server.WaitForOutput("veh: created 3", 3000));
+    for (int nVehicle : {2, 3})
+    {
+        ASSERT_TRUE(RequestEnter(m_Alice, nVehicle, 0, 255, 18));
+        EXPECT_EQ(RefusalOf(m_Alice.WaitFor(wire::SV_ENTER_VEHICLE_REFUSED)), 2) << nVehicle;
+        ASSERT_TRUE(Drive(m_Alice, nVehicle, 5.0f));
+        ASSERT_TRUE(ReportExploded(m_Alice, nVehicle));
+    }
+    m_Alice.Pump(500);
+    EXPECT_EQ(m_Server.CountOutput("veh: request"), 0u);
+    EXPECT_EQ(m_Server.CountOutput("veh: enter"), 0u);
+    EXPECT_EQ(m_Server.CountOutput("veh: explode"), 0u);
+    Command(m_Alice, "put 2");
+    EXPECT_EQ(m_Server.CountOutput("veh: put 0"), 1u) << m_Server.Output();
+    EXPECT_TRUE(WaitForVehicle(m_Alice, wire::SV_VEHICLE_CREATE, 2, 3000));
 }
 
 // In within 280, out beyond 300, but never from under a driver the observer sees.

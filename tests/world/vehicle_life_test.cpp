@@ -202,4 +202,19 @@ TEST_F(VehicleLifeTest, TimersHoldAcrossTheClockWrap)
     Harness().Tick(1);
     EXPECT_FALSE(Vehicle(nId)->m_bWrecked);
 }
+
+// A plugin's damage holds for 2000 ms and no longer, however long the
+// vehicle then goes without a report: even 2^31 ms and more later, and with
+// no tick between the change and the report.
+TEST_F(VehicleLifeTest, TheDamageLockEndsForGood)
+{
+    const int nId = NearbyAssigned();
+    for (uint32_t uiLater : {2001u, 0x80000000u + 5000u, 0xFFFFF000u})
+    {
+        F()->SetVehicleDamageData(nId, 0x55);
+        Harness().Time().m_uiTickMs += uiLater;
+        Deliver(0, UnoccupiedBytes(nId, 0, RecordAt(3.0f, 0.0f, 10.0f, uiLater)));
+        EXPECT_EQ(Vehicle(nId)->m_uiDamage, uiLater) << uiLater;
+    }
+}
 } // namespace

@@ -9,20 +9,20 @@ namespace testclient
 
 namespace
 {
-// Positions and rotations travel as separate floats, x first.
+// Every position and rotation travels as one vector or quaternion value:
+// its bytes reversed as a whole, like each other vector of the protocol.
 void ReadVector(CPayloadReader& r, SFloat3& v)
 {
-    r.F32(v.x);
-    r.F32(v.y);
-    r.F32(v.z);
+    wire::SWireVector block = {};
+    if (r.Block(block))
+        v = {block.x, block.y, block.z};
 }
 
 void ReadQuaternion(CPayloadReader& r, SFloat4& q)
 {
-    r.F32(q.x);
-    r.F32(q.y);
-    r.F32(q.z);
-    r.F32(q.w);
+    wire::SWireQuaternion block = {};
+    if (r.Block(block))
+        q = {block.x, block.y, block.z, block.w};
 }
 
 std::vector<uint8_t> Bytes(uint8_t byId, std::initializer_list<uint8_t> body)

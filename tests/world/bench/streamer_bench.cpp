@@ -4,7 +4,9 @@
 // and one vehicle per call, so its cost should stay flat as players grow;
 // StreamPlayer is the cost of one player's pass; ProcessSecond the total of
 // one second of 5 ms ticks. The object and world cases run the real pickup
-// and object pools with every object moving.
+// and object pools with every object moving. The clustered cases gather all
+// 3000 objects and 2000 pickups around one player's spawn point and let the
+// player die and spawn again, as a client may ask to at its message rate.
 
 #include <cstdlib>
 
@@ -217,6 +219,82 @@ void BM_WorldBusyTick(benchmark::State& state)
     }
 }
 
+// 3000 objects and 2000 pickups of the real pools gathered around the one
+// player's spawn point, all within their stream-in radii: every spawn
+// streams all 5000 in, every death streams them all out.
+struct SClusteredSpawn
+{
+    explicit SClusteredSpawn(CWorldFixture& world)
+        : objects(&world.Streamer()), pickups(&world.Streamer()), m_World(world)
+    {
+        pPlayer = world.AddPlayer(0, Vector(0, 0, 10));
+        uint32_t uiSeed = 31;
+        for (int i = 0; i < 2000; ++i)
+            pickups.Create(1240, 1, 1, Vector(Spread(uiSeed, -100, 100), Spread(uiSeed, -100, 100), 10), 255,
+                           false);
+        for (int i = 0; i < 3000; ++i)
+            objects.Create(1337, 1, Vector(Spread(uiSeed, -150, 150), Spread(uiSeed, -150, 150), 10), 255);
+        world.Streamer().StreamPlayer(pPlayer);
+        world.Peer().m_Sent.clear();
+    }
+    // What the client sends for one cycle: its death, a spawn request, its spawn.
+    void Cycle()
+    {
+        pPlayer->ReportDeath(0, 255, 0);
+        pPlayer->RequestSpawn();
+        pPlayer->ReportSpawned();
+        m_World.Peer().m_Sent.clear();
+    }
+    void Advance(uint32_t uiMs) { m_World.Server().m_uiNow += uiMs; }
+
+    CObjectPool objects;
+    CPickupPool pickups;
+    CPlayer* pPlayer = nullptr;
+
+private:
+    CWorldFixture& m_World;
+};
+
+// One whole cycle a second apart, so that the spawn is let through: the
+// cost the death and the spawn each put on the streamer.
+void BM_ClusteredSpawnCycle(benchmark::State& state)
+{
+    CWorldFixture world;
+    SClusteredSpawn cluster(world);
+    for (auto _ : state)
+    {
+        cluster.Advance(1000);
+        cluster.Cycle();
+    }
+}
+
+// One second of a client cycling at the default message limit, 500 a
+// second: 166 cycles, one every 6 ms. Each iteration starts spawned, a
+// second after the last spawn.
+void BM_ClusteredSpawnFloodSecond(benchmark::State& state)
+{
+    CWorldFixture world;
+    SClusteredSpawn cluster(world);
+    for (auto _ : state)
+    {
+        state.PauseTiming();
+        cluster.Advance(1000);
+        if (!cluster.pPlayer->m_bSpawned)
+        {
+            cluster.pPlayer->RequestSpawn();
+            cluster.pPlayer->ReportSpawned();
+            cluster.Advance(1000);
+        }
+        world.Peer().m_Sent.clear();
+        state.ResumeTiming();
+        for (int nCycle = 0; nCycle < 166; ++nCycle)
+        {
+            cluster.Advance(6);
+            cluster.Cycle();
+        }
+    }
+}
+
 BENCHMARK(BM_ProcessTick)->Arg(10)->Arg(25)->Arg(50)->Arg(100);
 BENCHMARK(BM_ProcessBusyTick)->Arg(10)->Arg(25)->Arg(50)->Arg(100);
 BENCHMARK(BM_StreamPlayer)->Arg(10)->Arg(25)->Arg(50)->Arg(100);
@@ -224,6 +302,8 @@ BENCHMARK(BM_ProcessSecond)->Arg(10)->Arg(25)->Arg(50)->Arg(100)->Unit(benchmark
 BENCHMARK(BM_ObjectStageTick)->Arg(10)->Arg(50)->Arg(100);
 BENCHMARK(BM_ObjectStageBusyTick)->Arg(10)->Arg(50)->Arg(100)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_WorldBusyTick)->Arg(10)->Arg(50)->Arg(100)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ClusteredSpawnCycle)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ClusteredSpawnFloodSecond)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -68,7 +68,7 @@ CObject::~CObject()
     if (CStreamer* pStreamer = m_pPool->GetStreamer())
         pStreamer->RemoveObject(m_wId);
     if (g_pPluginManager)
-        g_pPluginManager->OnEntityPoolChange(2, m_wId, true);
+        g_pPluginManager->OnEntityPoolChange(ORVN_ENTITY_OBJECT, m_wId, true);
     if (m_pGrid)
         m_pGrid->Remove(m_GridNode);
     m_pPool->Detach(this);

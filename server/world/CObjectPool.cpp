@@ -31,7 +31,7 @@ int CObjectPool::Create(int nModel, int nWorld, const Vector& vPosition, uint8_t
         return -1;
     new CObject(this, static_cast<uint16_t>(nId), nModel, nWorld, vPosition, byAlpha);
     if (g_pPluginManager)
-        g_pPluginManager->OnEntityPoolChange(2, nId, false);
+        g_pPluginManager->OnEntityPoolChange(ORVN_ENTITY_OBJECT, nId, false);
     return nId;
 }
 

@@ -80,7 +80,7 @@ CPickup::~CPickup()
     if (CStreamer* pStreamer = m_pPool->GetStreamer())
         pStreamer->RemovePickup(m_wId);
     if (g_pPluginManager)
-        g_pPluginManager->OnEntityPoolChange(3, m_wId, true);
+        g_pPluginManager->OnEntityPoolChange(ORVN_ENTITY_PICKUP, m_wId, true);
     m_pPool->Detach(this);
 }
 

@@ -35,7 +35,7 @@ int CPickupPool::Create(int nModel, int nWorld, int nQuantity, const Vector& vPo
     new CPickup(this, static_cast<uint16_t>(nId), uiKey, nModel, nWorld, nQuantity, vPosition, byAlpha,
                 bAutomatic);
     if (g_pPluginManager)
-        g_pPluginManager->OnEntityPoolChange(3, nId, false);
+        g_pPluginManager->OnEntityPoolChange(ORVN_ENTITY_PICKUP, nId, false);
     return nId;
 }
 

@@ -170,7 +170,7 @@ CVehicle::~CVehicle()
     if (CStreamer* pStreamer = Streamer())
         pStreamer->RemoveVehicle(m_wId);
     if (g_pPluginManager)
-        g_pPluginManager->OnEntityPoolChange(1, m_wId, true);
+        g_pPluginManager->OnEntityPoolChange(ORVN_ENTITY_VEHICLE, m_wId, true);
     m_pPool->Unlink(&m_PoolNode);
     m_pPool->Detach(m_wId);
 }

@@ -47,7 +47,7 @@ int CVehiclePool::Create(int nModel, int nWorld, const Vector& vPosition, float 
     new CVehicle(this, static_cast<uint16_t>(nId), static_cast<uint8_t>(nModel), nWorld, vPosition, fAngle,
                  static_cast<uint8_t>(nColour1), static_cast<uint8_t>(nColour2));
     if (g_pPluginManager)
-        g_pPluginManager->OnEntityPoolChange(1, nId, false);
+        g_pPluginManager->OnEntityPoolChange(ORVN_ENTITY_VEHICLE, nId, false);
     return nId;
 }
 

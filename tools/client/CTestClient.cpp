@@ -140,8 +140,7 @@ uint32_t CTestClient::NowMs() const
 bool CTestClient::StartPeer()
 {
     m_pPeer = RakNet::RakPeerInterface::GetInstance();
-    RakNet::SocketDescriptor socket;
-    socket.port = 0;
+    RakNet::SocketDescriptor socket(0, m_strBindHost.empty() ? nullptr : m_strBindHost.c_str());
     if (m_pPeer->Startup(1, &socket, 1) != RakNet::RAKNET_STARTED)
     {
         RakNet::RakPeerInterface::DestroyInstance(m_pPeer);
@@ -329,6 +328,25 @@ bool CTestClient::SendRaw(const uint8_t* pData, size_t nLength, PacketReliabilit
 bool CTestClient::SendRaw(const std::vector<uint8_t>& bytes, PacketReliability eReliability)
 {
     return SendRaw(bytes.data(), bytes.size(), eReliability);
+}
+
+bool CTestClient::SendDatagram(const std::vector<uint8_t>& datagram)
+{
+    if (m_pPeer == nullptr || !m_bConnected || datagram.empty())
+    {
+        return false;
+    }
+    DataStructures::List<RakNet::RakNetSocket2*> sockets;
+    m_pPeer->GetSockets(sockets);
+    if (sockets.Size() == 0)
+    {
+        return false;
+    }
+    RakNet::RNS2_SendParameters parameters;
+    parameters.data = const_cast<char*>(reinterpret_cast<const char*>(datagram.data()));
+    parameters.length = static_cast<int>(datagram.size());
+    parameters.systemAddress = m_serverAddress;
+    return sockets[0]->Send(&parameters, __FILE__, __LINE__) > 0;
 }
 
 bool CTestClient::SendMessage(int nId, const CMessageBuilder& body, PacketReliability eReliability)

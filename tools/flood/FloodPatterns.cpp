@@ -19,8 +19,17 @@ std::vector<uint8_t> RandomBytes(std::mt19937& random, size_t nCount)
 std::vector<uint8_t> QueryRequest(std::mt19937& random, uint16_t usServerPort)
 {
     static const char kOpcodes[] = {'i', 'c', 'p', 'x'};
-    std::vector<uint8_t> bytes = {'O', 'R', 'V', 'N', 127, 0, 0, 1, static_cast<uint8_t>(usServerPort & 0xFF),
-                                  static_cast<uint8_t>(usServerPort >> 8), static_cast<uint8_t>(kOpcodes[random() % 4])};
+    std::vector<uint8_t> bytes = {'O',
+                                  'R',
+                                  'V',
+                                  'N',
+                                  127,
+                                  0,
+                                  0,
+                                  1,
+                                  static_cast<uint8_t>(usServerPort & 0xFF),
+                                  static_cast<uint8_t>(usServerPort >> 8),
+                                  static_cast<uint8_t>(kOpcodes[random() % 4])};
     if (bytes[10] == 'p')
         bytes.insert(bytes.end(), 4, 0x42);
     return bytes;
@@ -83,6 +92,49 @@ std::vector<uint8_t> AckNakFloodDatagram(uint32_t uiIndex)
     // Overlapping wide ranges, as many as one datagram takes.
     std::vector<SRange> ranges(180, SRange{uiIndex % 512, kLastNumber});
     return AckDatagram(ranges, bNak);
+}
+
+std::vector<uint8_t> ForgedConnectDatagram(uint16_t usServerPort, uint64_t ullGuid, bool bComplete)
+{
+    SRawMessage request;
+    request.byReliability = 2; // reliable, as the transport sends it
+    request.data = ConnectionRequest(ullGuid);
+    std::vector<SRawMessage> messages = {request};
+    if (bComplete)
+    {
+        SRawMessage complete;
+        complete.byReliability = 3; // reliable ordered
+        complete.uiReliableNumber = 1;
+        complete.data = NewIncomingConnection(usServerPort);
+        messages.push_back(complete);
+    }
+    return DataDatagram(0, messages);
+}
+
+std::vector<uint8_t> SplitFloodDatagram(uint32_t uiIndex)
+{
+    constexpr uint32_t kFragments = 90, kCount = 4095, kMessages = 31;
+    std::vector<SRawMessage> fragments(kFragments);
+    for (uint32_t i = 0; i < kFragments; ++i)
+    {
+        const uint32_t uiFragment = uiIndex * kFragments + i;
+        fragments[i].bSplit = true;
+        fragments[i].uiSplitCount = kCount;
+        fragments[i].usSplitId = static_cast<uint16_t>((uiFragment / kCount) % kMessages);
+        fragments[i].uiSplitIndex = uiFragment % kCount;
+        fragments[i].data = {0x5A};
+    }
+    return DataDatagram(1 + uiIndex, fragments);
+}
+
+std::vector<uint8_t> OrderingFloodDatagram()
+{
+    SRawMessage message;
+    message.byReliability = 1; // unreliable sequenced
+    message.uiOrderingIndex = 1000;
+    message.byOrderingChannel = 31;
+    message.data.assign(1200, 0x6B);
+    return DataDatagram(0, {message});
 }
 
 std::vector<uint8_t> JunkDatagram(std::mt19937& random, uint16_t usServerPort)

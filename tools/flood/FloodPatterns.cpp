@@ -111,20 +111,34 @@ std::vector<uint8_t> ForgedConnectDatagram(uint16_t usServerPort, uint64_t ullGu
     return DataDatagram(0, messages);
 }
 
+// Written byte by byte, as DataDatagram would write these messages: the fuzz
+// targets send thousands of them.
 std::vector<uint8_t> SplitFloodDatagram(uint32_t uiIndex)
 {
-    constexpr uint32_t kFragments = 90, kCount = 4095, kMessages = 31;
-    std::vector<SRawMessage> fragments(kFragments);
+    // Every message is one fragment short of its count.
+    constexpr uint32_t kFragments = 90, kCount = 4096, kMessages = 31;
+    std::vector<uint8_t> bytes(4 + kFragments * 14);
+    uint8_t* p = bytes.data();
+    const auto put = [&p](uint32_t uiValue, int nBytes)
+    {
+        for (int i = nBytes - 1; i >= 0; --i)
+            *p++ = static_cast<uint8_t>(uiValue >> (8 * i));
+    };
+    // A valid data datagram, then its number, low byte first.
+    const uint32_t uiNumber = 1 + uiIndex;
+    put(0x80, 1);
+    put((uiNumber & 0xFF) << 16 | (uiNumber & 0xFF00) | (uiNumber >> 16 & 0xFF), 3);
     for (uint32_t i = 0; i < kFragments; ++i)
     {
         const uint32_t uiFragment = uiIndex * kFragments + i;
-        fragments[i].bSplit = true;
-        fragments[i].uiSplitCount = kCount;
-        fragments[i].usSplitId = static_cast<uint16_t>((uiFragment / kCount) % kMessages);
-        fragments[i].uiSplitIndex = uiFragment % kCount;
-        fragments[i].data = {0x5A};
+        put(0x10, 1); // unreliable, split
+        put(8, 2);    // one byte of data, in bits
+        put(kCount, 4);
+        put((uiFragment / (kCount - 1)) % kMessages, 2);
+        put(uiFragment % (kCount - 1), 4);
+        put(0x5A, 1);
     }
-    return DataDatagram(1 + uiIndex, fragments);
+    return bytes;
 }
 
 std::vector<uint8_t> OrderingFloodDatagram()

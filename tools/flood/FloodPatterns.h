@@ -20,7 +20,8 @@ std::vector<uint8_t> JunkDatagram(std::mt19937& random, uint16_t usServerPort);
 // when bComplete, the message that completes the connection.
 std::vector<uint8_t> ForgedConnectDatagram(uint16_t usServerPort, uint64_t ullGuid, bool bComplete);
 // The n-th datagram (numbered 1 + n) of a split flood: 90 one-byte fragments
-// of 31 messages of 4,095 fragments each, which never complete.
+// of 31 messages of 4,096, each sent all but its last fragment, so none
+// completes.
 std::vector<uint8_t> SplitFloodDatagram(uint32_t uiIndex);
 // A datagram with one 1,200-byte unreliable sequenced message on channel 31
 // at ordering index 1000, far ahead of the index that channel waits for.

@@ -133,7 +133,7 @@ std::vector<uint8_t> ConnectionRequest(uint64_t ullGuid)
     RakNet::BitStream stream;
     stream.Write(static_cast<RakNet::MessageID>(ID_CONNECTION_REQUEST));
     stream.Write(RakNet::RakNetGUID(ullGuid));
-    stream.Write(static_cast<uint64_t>(1000));
+    stream.Write(static_cast<RakNet::Time>(1000));
     stream.Write(static_cast<uint8_t>(0));
     stream.Write(static_cast<uint8_t>(0));
     return Bytes(stream);
@@ -146,8 +146,8 @@ std::vector<uint8_t> NewIncomingConnection(uint16_t usServerPort)
     stream.Write(RakNet::SystemAddress("127.0.0.1", usServerPort));
     for (int i = 0; i < MAXIMUM_NUMBER_OF_INTERNAL_IDS; ++i)
         stream.Write(RakNet::UNASSIGNED_SYSTEM_ADDRESS);
-    stream.Write(static_cast<uint64_t>(1000));
-    stream.Write(static_cast<uint64_t>(1000));
+    stream.Write(static_cast<RakNet::Time>(1000));
+    stream.Write(static_cast<RakNet::Time>(1000));
     return Bytes(stream);
 }
 

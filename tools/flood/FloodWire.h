@@ -42,7 +42,8 @@ std::vector<uint8_t> DataDatagram(uint32_t uiDatagramNumber, const std::vector<S
 // An ACK (or NAK) datagram with the ranges.
 std::vector<uint8_t> AckDatagram(const std::vector<SRange>& ranges, bool bNak);
 // The connection request a client sends first: identifier 9, its GUID, the
-// time, no security, and the empty password's terminating zero.
+// time (as wide as the transport's time), no security, and the empty
+// password's terminating zero.
 std::vector<uint8_t> ConnectionRequest(uint64_t ullGuid);
 // The message that completes a client's connection: identifier 19, the
 // server's address, the client's ten internal addresses and two times.

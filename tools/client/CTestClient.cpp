@@ -158,6 +158,7 @@ void CTestClient::StopPeer(uint32_t uiBlockMs)
         RakNet::RakPeerInterface::DestroyInstance(m_pPeer);
         m_pPeer = nullptr;
     }
+    m_pSocket = nullptr;
     m_bConnected = false;
     m_serverAddress = RakNet::UNASSIGNED_SYSTEM_ADDRESS;
 }
@@ -212,6 +213,11 @@ bool CTestClient::Connect(const char* szHost, uint16_t usPort, const char* szSer
         StopPeer(0);
         return false;
     }
+    // Asking the peer for its sockets waits for its update thread, so the
+    // socket for hand-made datagrams is looked up once.
+    DataStructures::List<RakNet::RakNetSocket2*> sockets;
+    m_pPeer->GetSockets(sockets);
+    m_pSocket = sockets.Size() ? sockets[0] : nullptr;
     m_bConnected = true;
     return true;
 }
@@ -332,13 +338,7 @@ bool CTestClient::SendRaw(const std::vector<uint8_t>& bytes, PacketReliability e
 
 bool CTestClient::SendDatagram(const std::vector<uint8_t>& datagram)
 {
-    if (m_pPeer == nullptr || !m_bConnected || datagram.empty())
-    {
-        return false;
-    }
-    DataStructures::List<RakNet::RakNetSocket2*> sockets;
-    m_pPeer->GetSockets(sockets);
-    if (sockets.Size() == 0)
+    if (m_pPeer == nullptr || m_pSocket == nullptr || !m_bConnected || datagram.empty())
     {
         return false;
     }
@@ -346,7 +346,7 @@ bool CTestClient::SendDatagram(const std::vector<uint8_t>& datagram)
     parameters.data = const_cast<char*>(reinterpret_cast<const char*>(datagram.data()));
     parameters.length = static_cast<int>(datagram.size());
     parameters.systemAddress = m_serverAddress;
-    return sockets[0]->Send(&parameters, __FILE__, __LINE__) > 0;
+    return m_pSocket->Send(&parameters, __FILE__, __LINE__) > 0;
 }
 
 bool CTestClient::SendMessage(int nId, const CMessageBuilder& body, PacketReliability eReliability)

@@ -25,7 +25,8 @@
 namespace RakNet
 {
 class RakPeerInterface;
-}
+class RakNetSocket2;
+} // namespace RakNet
 
 namespace testclient
 {
@@ -166,6 +167,8 @@ private:
 
     // The peer exists from Connect until Disconnect/DropSilently (or destruction).
     RakNet::RakPeerInterface* m_pPeer = nullptr;
+    // The peer's socket, from a successful Connect while the peer lives.
+    RakNet::RakNetSocket2* m_pSocket = nullptr;
     // Address of the server for the current connection.
     RakNet::SystemAddress m_serverAddress;
     // True from ID_CONNECTION_REQUEST_ACCEPTED until a notice or loss is received.

@@ -136,6 +136,28 @@ protected:
         EXPECT_TRUE(m_beta.IsConnected());
     }
 
+    // While forge(sender, i) runs 1,000 times a second, each time from a
+    // source port never used before, a client that comes 2 s in (when the
+    // flood has filled whatever it can) joins within 5 s, and the players are
+    // still served.
+    void ExpectJoinDuringFlood(std::function<void(CRawSender&, uint32_t)> forge)
+    {
+        CRawSender forger;
+        ASSERT_TRUE(forger.Open(Port()));
+        CPacedSender flood(1000, 20, [&forger, &forge](uint32_t i) { forge(forger, i); });
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        const auto start = std::chrono::steady_clock::now();
+        CTestClient late;
+        const bool bJoined = late.Connect(kHost, Port(), "", 5000) && late.Join("Latecomer", nullptr, 5000);
+        const auto elapsed = std::chrono::steady_clock::now() - start;
+        flood.Stop();
+        EXPECT_TRUE(bJoined) << "connect result " << late.LastConnectResult();
+        EXPECT_LT(elapsed, std::chrono::seconds(5));
+        EXPECT_GT(flood.Sent(), 1500u);
+        ExpectServerServing();
+        EXPECT_TRUE(late.IsConnected());
+    }
+
     CTempDir m_folder;
     CServerProcess m_server;
     int m_nPort = 0;
@@ -203,27 +225,14 @@ TEST_F(TransportHardeningTest, AckAndNakFloodFromAConnectionLeavesRelaysFlowing)
 // oldest connection that has not joined, never a player.
 TEST_F(TransportHardeningTest, RealClientJoinsWhileForgedHandshakesFloodIn)
 {
-    CRawSender forger;
-    ASSERT_TRUE(forger.Open(Port()));
-    CPacedSender flood(1000, 20,
-                       [&forger, this](uint32_t i)
-                       {
-                           const uint64_t ullGuid = 0x6000000000ull + i;
-                           forger.SendFromNewPort(flood::OpenConnectionRequest2(Port(), 1400, ullGuid),
-                                                  i % 2 ? flood::ForgedConnectDatagram(Port(), ullGuid, true)
-                                                        : std::vector<uint8_t>{0x84, 0, 0, 0});
-                       });
-    std::this_thread::sleep_for(std::chrono::seconds(2));
-    const auto start = std::chrono::steady_clock::now();
-    CTestClient late;
-    const bool bJoined = late.Connect(kHost, Port(), "", 5000) && late.Join("Latecomer", nullptr, 5000);
-    const auto elapsed = std::chrono::steady_clock::now() - start;
-    flood.Stop();
-    EXPECT_TRUE(bJoined) << "connect result " << late.LastConnectResult();
-    EXPECT_LT(elapsed, std::chrono::seconds(5));
-    EXPECT_GT(flood.Sent(), 1500u);
-    ExpectServerServing();
-    EXPECT_TRUE(late.IsConnected());
+    ExpectJoinDuringFlood(
+        [this](CRawSender& forger, uint32_t i)
+        {
+            const uint64_t ullGuid = 0x6000000000ull + i;
+            forger.SendFromNewPort(flood::OpenConnectionRequest2(Port(), 1400, ullGuid),
+                                   i % 2 ? flood::ForgedConnectDatagram(Port(), ullGuid, true)
+                                         : std::vector<uint8_t>{0x84, 0, 0, 0});
+        });
 }
 
 // A joined player whose messages never reach their turn: each an unreliable
@@ -311,25 +320,9 @@ TEST_F(TransportHardeningTest, SecondClientOfOneAddressIsRefusedAtOnce)
 
 TEST_F(TransportHardeningTest, ClientJoinsWhileForgedOpenConnectionRequestsFloodIn)
 {
-    // 1,000 requests a second, each from a source port never used before.
-    CRawSender forger;
-    ASSERT_TRUE(forger.Open(Port()));
-    CPacedSender flood(
-        1000, 20,
-        [&forger, this](uint32_t i)
+    ExpectJoinDuringFlood(
+        [this](CRawSender& forger, uint32_t i)
         { forger.SendFromNewPort(flood::OpenConnectionRequest2(Port(), 1400, 0x5000000000ull + i)); });
-    // Let the flood fill whatever it can first.
-    std::this_thread::sleep_for(std::chrono::seconds(2));
-    const auto start = std::chrono::steady_clock::now();
-    CTestClient late;
-    const bool bConnected = late.Connect(kHost, Port(), "", 5000);
-    const bool bJoined = bConnected && late.Join("Latecomer", nullptr, 5000);
-    const auto elapsed = std::chrono::steady_clock::now() - start;
-    flood.Stop();
-    EXPECT_TRUE(bJoined) << "connect result " << late.LastConnectResult();
-    EXPECT_LT(elapsed, std::chrono::seconds(5));
-    EXPECT_GT(flood.Sent(), 1500u);
-    ExpectServerServing();
 }
 
 // Junk of every kind from one address, the players' own among it. An

@@ -128,6 +128,8 @@ public:
 
     // ---- Store transfers: accepted sends, and their completion on demand. ----
     const std::vector<SFileListSend>& FileLists() const { return m_fileLists; }
+    // Forgets the recorded sends; a long fuzz run would otherwise keep them all.
+    void ClearFileLists() { m_fileLists.clear(); }
     // The slot's transfer is pushed: the next tick's ProcessIncoming sees it.
     void FinishFileList(int nSlot);
     // Slots with a transfer that is neither finished nor ended.

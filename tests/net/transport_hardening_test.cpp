@@ -19,7 +19,6 @@
 #include "BotOptions.h"
 #include "BotReport.h"
 #include "CBotSwarm.h"
-#include "CConnectedFlooder.h"
 #include "CQueryClient.h"
 #include "CRawSender.h"
 #include "CTestClient.h"
@@ -194,11 +193,12 @@ TEST_F(TransportHardeningTest, HugeSplitCountAndMismatchedFragmentsAreDropped)
 
 TEST_F(TransportHardeningTest, AckAndNakFloodFromAConnectionLeavesRelaysFlowing)
 {
-    flood::CConnectedFlooder flooder;
-    ASSERT_TRUE(flooder.Connect(Port(), "", 5000));
+    CTestClient flooder;
+    ASSERT_TRUE(flooder.Connect(kHost, Port(), "", 5000));
     // Every datagram names all sixteen million datagram numbers; before the
     // ranges were clamped, a hundred a second cut relay delivery to a tenth.
-    CPacedSender flood(500, 30, [&flooder](uint32_t i) { flooder.SendRaw(flood::AckNakFloodDatagram(i)); });
+    CPacedSender flood(500, 30,
+                       [&flooder](uint32_t i) { flooder.SendDatagram(flood::AckNakFloodDatagram(i)); });
 
     orvnbot::SBotOptions options;
     options.nPort = m_nPort;

@@ -44,6 +44,9 @@ stop_process() {
     wait "$pid" 2>/dev/null || true
 }
 
+# kB of a /proc/<pid>/status field (VmRSS, VmHWM).
+mem_kb() { awk -v key="$2:" '$1 == key { print $2 }' "/proc/$1/status"; }
+
 # Waits (10 s at most) until the text shows in the file while the process lives.
 wait_ready() {
     local pid=$1 file=$2 text=$3 i

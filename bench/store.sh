@@ -50,9 +50,6 @@ fi
 BIN=$BUILD_DIR/bin
 
 
-# kB of a /proc/<pid>/status field (VmRSS, VmHWM).
-mem_kb() { awk -v key="$2:" '$1 == key { print $2 }' "/proc/$1/status"; }
-
 # Waits for a line in a log, 30 s at most.
 wait_for() {
     local file=$1 text=$2 i

@@ -64,6 +64,10 @@ void CServer::SetConnectionState(int nSlot, uint8_t byState)
     if (nSlot < 0 || nSlot >= MAX_PLAYER_SLOTS || byState > CONNECTION_JOINED)
         return;
     m_abyConnectionState[nSlot] = byState;
+    // Until it joins, a connection may be one a forged address holds; the
+    // transport closes the oldest of those when it needs room, never a player.
+    if (byState == CONNECTION_JOINED && m_pNetwork)
+        m_pNetwork->KeepConnection(nSlot);
 }
 
 uint8_t CServer::GetConnectionState(int nSlot) const

@@ -99,6 +99,9 @@ void CNetwork::ProcessIncoming()
     while (m_pPeer->Receive(packet))
     {
         ++m_ullMessagesReceived;
+        // A set finishes when the transport takes the client's acknowledgement
+        // of its last piece, which may come with the client's next message.
+        DispatchFinishedFileLists();
         const int nFirst = packet.nLength > 0 && packet.pData ? packet.pData[0] : -1;
         if (nFirst == RAK_NEW_INCOMING_CONNECTION || nFirst == RAK_DISCONNECTION_NOTIFICATION ||
             nFirst == RAK_CONNECTION_LOST)
@@ -112,7 +115,11 @@ void CNetwork::ProcessIncoming()
         }
         m_pPeer->DeallocatePacket(packet);
     }
-    // Store transfers that the transport finished since the last tick.
+    DispatchFinishedFileLists();
+}
+
+void CNetwork::DispatchFinishedFileLists()
+{
     int nSlot = -1;
     while (m_pPeer->TakeFinishedFileList(nSlot))
         DispatchInternal(nSlot, ID_STORE_PUSH_COMPLETE);
@@ -303,6 +310,12 @@ void CNetwork::Disconnect(int nSlot, bool bSilent)
     if (!m_pPeer || nSlot < 0)
         return;
     m_pPeer->CloseConnection(nSlot, !bSilent, 0, NET_LOW_PRIORITY);
+}
+
+void CNetwork::KeepConnection(int nSlot)
+{
+    if (m_pPeer && nSlot >= 0)
+        m_pPeer->KeepConnection(nSlot);
 }
 
 void CNetwork::Ban(const char* szAddress)

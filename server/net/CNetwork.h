@@ -114,6 +114,8 @@ public:
     int GetPing(int nSlot) const;
     // Closes the slot's connection; a disconnection notice unless bSilent.
     void Disconnect(int nSlot, bool bSilent);
+    // The slot has joined: its connection is never closed to make room for a newcomer.
+    void KeepConnection(int nSlot);
 
     void Ban(const char* szAddress);
     void Unban(const char* szAddress);
@@ -129,6 +131,8 @@ private:
     // Calls an internal identifier's handler directly; the network's own
     // copies of these identifiers are dropped by DispatchRaw.
     void DispatchInternal(int nSlot, int nId);
+    // Store sets the transport finished, each as its completion message.
+    void DispatchFinishedFileLists();
 
     bool m_bIsServer;
     INetPeer* m_pPeer;

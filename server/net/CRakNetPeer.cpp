@@ -233,6 +233,13 @@ void CRakNetPeer::CloseConnection(int nSlot, bool bNotify, int nChannel, int nPr
         m_pFileTransfer->Forget(nSlot);
 }
 
+void CRakNetPeer::KeepConnection(int nSlot)
+{
+    RakNet::AddressOrGUID target(ConnectionOf(nSlot));
+    if (target.systemAddress != RakNet::UNASSIGNED_SYSTEM_ADDRESS)
+        m_pPeer->SetConnectionProtected(target, true);
+}
+
 bool CRakNetPeer::GetAddress(int nSlot, uint32_t& uiAddress, uint16_t& usPort) const
 {
     RakNet::AddressOrGUID target = AddressOfSlot(m_pPeer, nSlot);

@@ -35,6 +35,7 @@ public:
     void Send(const uint8_t* pData, int nLength, int nPriority, int nReliability, int nChannel, int nSlot,
               bool bBroadcast) override;
     void CloseConnection(int nSlot, bool bNotify, int nChannel, int nPriority) override;
+    void KeepConnection(int nSlot) override;
 
     bool GetAddress(int nSlot, uint32_t& uiAddress, uint16_t& usPort) const override;
     int GetPing(int nSlot) const override;

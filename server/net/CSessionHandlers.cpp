@@ -203,6 +203,13 @@ uint8_t CSessionHandlers::ProcessJoinRequest(int nSlot, const uint8_t* pPayload,
                    nSlot, request.szName);
         return JOIN_PLUGIN_REFUSED;
     }
+    // The transport admits newcomers past the player limit (they give way to
+    // the next one when it runs out of room), so the limit is kept here.
+    if (g_pServer->m_pPlayerPool->Count() >= g_pServer->m_nMaxPlayers)
+    {
+        RefuseJoin(nSlot, JOIN_SLOT_OR_ERROR, "Kicking connecting player at ID %d, server is full.", nSlot);
+        return JOIN_SLOT_OR_ERROR;
+    }
     if (!g_pServer->m_pPlayerPool->New(nSlot, request.szName, request.szUniqueId))
     {
         RefuseJoin(nSlot, JOIN_SLOT_OR_ERROR, "Kicking connecting player at ID %d, unknown error.", nSlot);

@@ -5,6 +5,7 @@
 
 #include "BitStream.h"
 #include "MessageIdentifiers.h"
+#include "RakNetStatistics.h"
 #include "RakPeerInterface.h"
 
 #include "platform/CDirectoryList.h"
@@ -55,10 +56,16 @@ unsigned int CStoreFileTransfer::CReader::GetFilePart(const char* szFileName, un
     return uiWant;
 }
 
+void CStoreFileTransfer::CProgress::OnFilePush(const char*, unsigned int, unsigned int, unsigned int, bool,
+                                               RakNet::SystemAddress address, unsigned short usSetId)
+{
+    m_pOwner->OnPiecePushed(address, usSetId);
+}
+
 void CStoreFileTransfer::CProgress::OnFilePushesComplete(RakNet::SystemAddress address,
                                                          unsigned short usSetId)
 {
-    m_pOwner->OnComplete(address, usSetId);
+    m_pOwner->OnLastPushed(address, usSetId);
 }
 
 void CStoreFileTransfer::CProgress::OnSendAborted(RakNet::SystemAddress address)
@@ -69,7 +76,7 @@ void CStoreFileTransfer::CProgress::OnSendAborted(RakNet::SystemAddress address)
 CStoreFileTransfer::CStoreFileTransfer() : m_Progress(this)
 {
     for (SRunning& running : m_aRunning)
-        running = {false, RakNet::UNASSIGNED_SYSTEM_ADDRESS, 0};
+        running = {false, RakNet::UNASSIGNED_SYSTEM_ADDRESS, 0, 0, 0, false, false};
 }
 
 CStoreFileTransfer::~CStoreFileTransfer()
@@ -77,26 +84,30 @@ CStoreFileTransfer::~CStoreFileTransfer()
     ClearCallbacks();
 }
 
-void CStoreFileTransfer::Start(RakNet::RakPeerInterface* pPeer)
+void CStoreFileTransfer::Start(RakNet::RakPeerInterface* pPeer, int nReadThreads)
 {
     AddCallback(&m_Progress);
     pPeer->AttachPlugin(this);
-    StartIncrementalReadThreads(1);
+    if (nReadThreads > 0)
+        StartIncrementalReadThreads(nReadThreads);
 }
 
 // The set header first, then every file as a reference that the read thread
-// pushes piece by piece; an empty set is complete at once.
+// pushes piece by piece; an empty set is complete at once. A client that
+// acknowledged the last set's last piece before it came finds that piece
+// still queued: its next set waits until it has left.
 bool CStoreFileTransfer::SendSet(int nSlot, const RakNet::SystemAddress& address, uint16_t usSetId,
                                  const char* szRoot, const SNetFileEntry* pFiles, int nCount,
                                  PacketPriority ePriority, char cChannel, unsigned int uiPieceSize)
 {
-    if (nSlot < 0 || nSlot >= MAX_SLOTS || nCount < 0 || (nCount > 0 && !pFiles))
+    if (nSlot < 0 || nSlot >= MAX_SLOTS || nCount < 0 || (nCount > 0 && !pFiles) ||
+        BytesQueuedFor(address, uiPieceSize) >= uiPieceSize)
         return false;
     {
         std::lock_guard<std::mutex> lock(m_Mutex);
         if (m_aRunning[nSlot].bActive)
             return false;
-        m_aRunning[nSlot] = {true, address, usSetId};
+        m_aRunning[nSlot] = {true, address, usSetId, uiPieceSize, 0, false, false};
     }
     m_Reader.SetRoot(szRoot);
     unsigned int uiTotal = 0;
@@ -109,7 +120,8 @@ bool CStoreFileTransfer::SendSet(int nSlot, const RakNet::SystemAddress& address
     if (nCount == 0)
     {
         SendUnified(&header, ePriority, RELIABLE_ORDERED, cChannel, address, false);
-        OnComplete(address, usSetId);
+        std::lock_guard<std::mutex> lock(m_Mutex);
+        Finish(nSlot);
         return true;
     }
     header.WriteCompressed(static_cast<unsigned int>(nCount));
@@ -146,18 +158,131 @@ bool CStoreFileTransfer::SendSet(int nSlot, const RakNet::SystemAddress& address
     return true;
 }
 
-void CStoreFileTransfer::OnComplete(const RakNet::SystemAddress& address, uint16_t usSetId)
+int CStoreFileTransfer::FindRunning(const RakNet::SystemAddress& address, uint16_t usSetId) const
 {
-    std::lock_guard<std::mutex> lock(m_Mutex);
     for (int nSlot = 0; nSlot < MAX_SLOTS; ++nSlot)
     {
-        SRunning& running = m_aRunning[nSlot];
+        const SRunning& running = m_aRunning[nSlot];
         if (running.bActive && running.address == address && running.usSetId == usSetId)
+            return nSlot;
+    }
+    return -1;
+}
+
+void CStoreFileTransfer::Finish(int nSlot)
+{
+    m_aRunning[nSlot].bActive = false;
+    m_aRunning[nSlot].bNextDue = false;
+    m_Finished.push_back(nSlot);
+}
+
+// Read thread: RakNet hands a piece to the peer; the client owes an acknowledgement.
+void CStoreFileTransfer::OnPiecePushed(const RakNet::SystemAddress& address, uint16_t usSetId)
+{
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    const int nSlot = FindRunning(address, usSetId);
+    if (nSlot >= 0)
+        ++m_aRunning[nSlot].nUnacknowledged;
+}
+
+// Read thread: the piece just counted was the set's last.
+void CStoreFileTransfer::OnLastPushed(const RakNet::SystemAddress& address, uint16_t usSetId)
+{
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    const int nSlot = FindRunning(address, usSetId);
+    if (nSlot >= 0)
+        m_aRunning[nSlot].bLastPushed = true;
+}
+
+// A client acknowledges each piece once it has it whole. Only an
+// acknowledgement of an outstanding piece of its running set counts; any
+// other is dropped, so no sequence of them makes RakNet queue a piece.
+void CStoreFileTransfer::OnPieceAcknowledged(const RakNet::Packet& packet)
+{
+    RakNet::BitStream stream(packet.data, packet.length, false);
+    stream.IgnoreBits(8);
+    uint16_t usSetId = 0;
+    if (!stream.Read(usSetId))
+        return;
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    const int nSlot = FindRunning(packet.systemAddress, usSetId);
+    if (nSlot < 0 || m_aRunning[nSlot].nUnacknowledged == 0)
+        return;
+    SRunning& running = m_aRunning[nSlot];
+    --running.nUnacknowledged;
+    if (!running.bLastPushed)
+        running.bNextDue = m_bAnyDue = true;
+    else if (running.nUnacknowledged == 0)
+        Finish(nSlot);
+}
+
+double CStoreFileTransfer::BytesQueuedFor(const RakNet::SystemAddress& address, unsigned int uiFull)
+{
+    RakNet::RakNetStatistics statistics;
+    if (!rakPeerInterface || !rakPeerInterface->GetStatistics(address, &statistics))
+        return uiFull;
+    double dQueued = statistics.bytesInResendBuffer;
+    for (double dBytes : statistics.bytesInSendBuffer)
+        dQueued += dBytes;
+    return dQueued;
+}
+
+// An acknowledged piece has left the client's way; the next one goes once
+// the previous has mostly left the peer's queues too, so a client that
+// acknowledges pieces before they arrive gains nothing.
+void CStoreFileTransfer::Update()
+{
+    RakNet::FileListTransfer::Update();
+    if (!m_bAnyDue)
+        return;
+    m_bAnyDue = false;
+    for (int nSlot = 0; nSlot < MAX_SLOTS; ++nSlot)
+    {
+        RakNet::SystemAddress address;
+        uint16_t usSetId = 0;
+        unsigned int uiPieceSize = 0;
         {
-            running.bActive = false;
-            m_Finished.push_back(nSlot);
-            return;
+            std::lock_guard<std::mutex> lock(m_Mutex);
+            const SRunning& running = m_aRunning[nSlot];
+            if (!running.bActive || !running.bNextDue)
+                continue;
+            address = running.address;
+            usSetId = running.usSetId;
+            uiPieceSize = running.uiPieceSize;
         }
+        if (BytesQueuedFor(address, uiPieceSize) >= uiPieceSize)
+        {
+            m_bAnyDue = true;
+            continue;
+        }
+        {
+            std::lock_guard<std::mutex> lock(m_Mutex);
+            SRunning& running = m_aRunning[nSlot];
+            if (!running.bActive || !running.bNextDue || running.usSetId != usSetId ||
+                !(running.address == address))
+                continue;
+            running.bNextDue = false;
+        }
+        SendIRIToAddress(address, usSetId);
+    }
+}
+
+RakNet::PluginReceiveResult CStoreFileTransfer::OnReceive(RakNet::Packet* pPacket)
+{
+    if (!pPacket || pPacket->length == 0)
+        return RakNet::RR_CONTINUE_PROCESSING;
+    switch (pPacket->data[0])
+    {
+    case ID_FILE_LIST_REFERENCE_PUSH_ACK:
+        OnPieceAcknowledged(*pPacket);
+        return RakNet::RR_STOP_PROCESSING_AND_DEALLOCATE;
+    case ID_FILE_LIST_TRANSFER_HEADER:
+    case ID_FILE_LIST_TRANSFER_FILE:
+    case ID_FILE_LIST_REFERENCE_PUSH:
+    case ID_DOWNLOAD_PROGRESS:
+        return RakNet::RR_STOP_PROCESSING_AND_DEALLOCATE;
+    default:
+        return RakNet::RR_CONTINUE_PROCESSING;
     }
 }
 
@@ -187,6 +312,7 @@ void CStoreFileTransfer::Forget(int nSlot)
         return;
     std::lock_guard<std::mutex> lock(m_Mutex);
     m_aRunning[nSlot].bActive = false;
+    m_aRunning[nSlot].bNextDue = false;
     // A completion not yet taken belongs to the connection that ended, not
     // to the next one in the slot.
     for (auto it = m_Finished.begin(); it != m_Finished.end();)

@@ -12,12 +12,20 @@
 
 // The transport's side of store downloads: RakNet's file list transfer with
 // one incremental read thread, a reader that only reads below the store's
-// root, and the progress callback that turns "all files pushed" into a
-// finished slot for the main thread. Owned by CRakNetPeer from its Startup.
+// root, and the pacing that turns the client's acknowledgements into the
+// next piece and, after the last one, a finished slot for the main thread.
+// Owned by CRakNetPeer from its Startup.
 //
 // Sets are started here rather than through FileListTransfer::Send, which
 // appends to the recipient list without its lock while the read thread walks
 // that list; this class adds the recipient under the lock.
+//
+// RakNet pushes one more piece for every acknowledgement a client sends,
+// whether or not a piece waits for one, and counts a set done once its last
+// piece is queued. Here a piece follows only an acknowledgement of one that
+// is outstanding, and only once the connection's queues hold less than a
+// piece; the set is done when its last piece is acknowledged. Whatever a
+// client sends, its download holds at most about two pieces.
 class CStoreFileTransfer : public RakNet::FileListTransfer
 {
 public:
@@ -26,8 +34,9 @@ public:
     CStoreFileTransfer();
     ~CStoreFileTransfer() override;
 
-    // Attaches to the peer and starts the read thread.
-    void Start(RakNet::RakPeerInterface* pPeer);
+    // Attaches to the peer and starts the read threads; with none, pieces
+    // are read on the thread that takes the acknowledgements.
+    void Start(RakNet::RakPeerInterface* pPeer, int nReadThreads = 1);
 
     // False when the slot still has a transfer running.
     bool SendSet(int nSlot, const RakNet::SystemAddress& address, uint16_t usSetId, const char* szRoot,
@@ -38,6 +47,12 @@ public:
     void Forget(int nSlot);
     // Recipients RakNet still pushes files to.
     int CountRunning();
+
+    // Main thread, from the peer's Receive: pushes the pieces that are due.
+    void Update() override;
+    // Main thread: takes the clients' acknowledgements, and drops the file
+    // list messages only a receiving side handles (the server never receives).
+    RakNet::PluginReceiveResult OnReceive(RakNet::Packet* pPacket) override;
 
 private:
     // Reads a piece of a store file. A path outside the root is never
@@ -61,6 +76,9 @@ private:
     {
     public:
         explicit CProgress(CStoreFileTransfer* pOwner) : m_pOwner(pOwner) {}
+        void OnFilePush(const char* szFileName, unsigned int uiFileLength, unsigned int uiOffset,
+                        unsigned int uiBytes, bool bDone, RakNet::SystemAddress address,
+                        unsigned short usSetId) override;
         void OnFilePushesComplete(RakNet::SystemAddress address, unsigned short usSetId) override;
         void OnSendAborted(RakNet::SystemAddress address) override;
 
@@ -68,14 +86,32 @@ private:
         CStoreFileTransfer* m_pOwner;
     };
 
+    // One slot's set, from SendSet until its last piece is acknowledged or
+    // the connection ends.
     struct SRunning
     {
         bool bActive;
         RakNet::SystemAddress address;
         uint16_t usSetId;
+        unsigned int uiPieceSize;
+        // Pieces pushed that the client has not acknowledged yet.
+        int nUnacknowledged;
+        // RakNet has pushed the set's last piece.
+        bool bLastPushed;
+        // A piece was acknowledged; the next one waits for the connection's
+        // queues to hold less than a piece.
+        bool bNextDue;
     };
 
-    void OnComplete(const RakNet::SystemAddress& address, uint16_t usSetId);
+    // The slot running set usSetId to the address; -1 for none. Under m_Mutex.
+    int FindRunning(const RakNet::SystemAddress& address, uint16_t usSetId) const;
+    // Ends the slot's set as finished. Under m_Mutex.
+    void Finish(int nSlot);
+    // Bytes the connection's send and resend queues hold; unknown counts as full.
+    double BytesQueuedFor(const RakNet::SystemAddress& address, unsigned int uiFull);
+    void OnPiecePushed(const RakNet::SystemAddress& address, uint16_t usSetId);
+    void OnLastPushed(const RakNet::SystemAddress& address, uint16_t usSetId);
+    void OnPieceAcknowledged(const RakNet::Packet& packet);
     void OnAborted(const RakNet::SystemAddress& address);
 
     CReader m_Reader;
@@ -84,4 +120,7 @@ private:
     std::mutex m_Mutex;
     SRunning m_aRunning[MAX_SLOTS];
     std::deque<int> m_Finished;
+    // Some set has a piece due; main thread only, so the peer's every
+    // Receive need not walk the slots.
+    bool m_bAnyDue = false;
 };

@@ -49,6 +49,10 @@ public:
     virtual void Send(const uint8_t* pData, int nLength, int nPriority, int nReliability, int nChannel,
                       int nSlot, bool bBroadcast) = 0;
     virtual void CloseConnection(int nSlot, bool bNotify, int nChannel, int nPriority) = 0;
+    // The slot's connection has joined: when every slot is taken, the
+    // transport makes room for a newcomer by closing the oldest connection
+    // that has not joined, never this one.
+    virtual void KeepConnection(int /*nSlot*/) {}
 
     // IPv4 address of a slot, in network byte order; false for no connection.
     virtual bool GetAddress(int nSlot, uint32_t& uiAddress, uint16_t& usPort) const = 0;

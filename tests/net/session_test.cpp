@@ -316,6 +316,21 @@ TEST_F(SessionTest, PlayerThatCannotBeCreatedIsCode6)
     EXPECT_THAT(m_harness.TakeOutput(), HasSubstr("Kicking connecting player at ID 3, unknown error.\n"));
 }
 
+// The transport keeps a joined connection when it must make room, and lets
+// newcomers past the player limit; the join keeps the limit.
+TEST_F(SessionTest, JoinedConnectionsAreKeptAndAJoinPastThePlayerLimitIsCode6)
+{
+    m_harness.Server().SetMaxPlayers(2);
+    EXPECT_EQ(TryJoin(0, ValidJoinRequestBytes("First")), 0);
+    EXPECT_EQ(TryJoin(5, ValidJoinRequestBytes("Second")), 0);
+    EXPECT_EQ(m_harness.Peer().m_keptConnections, (std::vector<int>{0, 5}));
+    m_harness.TakeOutput();
+    EXPECT_EQ(TryJoin(7, ValidJoinRequestBytes("Third")), JOIN_SLOT_OR_ERROR);
+    EXPECT_THAT(m_harness.TakeOutput(), HasSubstr("Kicking connecting player at ID 7, server is full.\n"));
+    EXPECT_EQ(Player(7), nullptr);
+    EXPECT_EQ(m_harness.Peer().m_keptConnections.size(), 2u);
+}
+
 TEST_F(SessionTest, SlotOutOfRangeIsRefusedBeforeAnythingIsRead)
 {
     const uint8_t abyGarbage[3] = {1, 2, 3};

@@ -4,12 +4,17 @@
 // a connection that ends.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <thread>
 
+#include "BitStream.h"
 #include "CStoreReceiver.h"
 #include "CTestClient.h"
+#include "MessageIdentifiers.h"
+#include "RakNetStatistics.h"
+#include "RakPeerInterface.h"
 #include "net/CRakNetPeer.h"
 #include "support/ServerProcess.h"
 #include "support/TempDir.h"
@@ -66,6 +71,29 @@ protected:
         return true;
     }
 
+    // The client acknowledges a piece of set usSetId, whether one came or not.
+    void Acknowledge(uint16_t usSetId)
+    {
+        RakNet::BitStream stream;
+        stream.Write(static_cast<RakNet::MessageID>(ID_FILE_LIST_REFERENCE_PUSH_ACK));
+        stream.Write(usSetId);
+        m_Client.SendStream(stream, RELIABLE);
+    }
+
+    // Bytes the server's peer has queued for the client, sent or not.
+    double QueuedForClient()
+    {
+        RakNet::RakPeerInterface* pPeer = m_Peer.GetRakPeer();
+        RakNet::RakNetStatistics statistics;
+        if (!pPeer->GetStatistics(pPeer->GetSystemAddressFromIndex(static_cast<unsigned int>(m_nSlot)),
+                                  &statistics))
+            return 0;
+        double dQueued = statistics.bytesInResendBuffer;
+        for (double dBytes : statistics.bytesInSendBuffer)
+            dQueued += dBytes;
+        return dQueued;
+    }
+
     bool Send(uint16_t usSetId, const std::vector<SNetFileEntry>& files)
     {
         return m_Peer.SendFileList(m_nSlot, usSetId, m_strRoot.c_str(), files.data(),
@@ -117,6 +145,56 @@ TEST_F(StoreTransferTest, AConnectionThatEndsLeavesNoSetRunning)
     m_Client.Disconnect();
     ASSERT_TRUE(PumpUntil([this] { return m_bEnded && m_Peer.CountFileLists() == 0; }));
     EXPECT_TRUE(m_anFinished.empty());
+}
+
+// Acknowledgements of pieces that never came, for this set and others, make
+// RakNet queue nothing more: the set still arrives whole, the server holds
+// about two pieces for it at a time however early the client acknowledges,
+// and the set finishes once (with the client's word for its last piece);
+// a next set waits while a piece is still queued.
+TEST_F(StoreTransferTest, AcknowledgementsOutOfTurnNeitherHurryTheSetNorHoldMore)
+{
+    CStoreReceiver receiver(m_Client, CStoreReceiver::COUNT);
+    const std::string strBig = m_strRoot + "/big.bin";
+    const uint16_t usSetId = receiver.Prepare();
+    ASSERT_TRUE(Send(usSetId, {{strBig.c_str(), 12 * 1048576}}));
+    double dMostQueued = 0;
+    bool bStartedWhileQueued = false;
+    ASSERT_TRUE(PumpUntil(
+        [&]
+        {
+            for (int i = 0; i < 10; ++i)
+            {
+                Acknowledge(usSetId);
+                Acknowledge(static_cast<uint16_t>(usSetId + 1));
+            }
+            const double dQueued = QueuedForClient();
+            dMostQueued = std::max(dMostQueued, dQueued);
+            // Finished early on the client's word, the set's last piece may still be queued.
+            if (m_anFinished.size() == 1 && dQueued >= 1048576)
+                bStartedWhileQueued = bStartedWhileQueued || Send(static_cast<uint16_t>(usSetId + 1), {});
+            return receiver.SetComplete() && !m_anFinished.empty();
+        }));
+    EXPECT_EQ(receiver.TotalBytes(), 12u * 1048576);
+    EXPECT_LE(dMostQueued, 3.5 * 1048576);
+    EXPECT_FALSE(bStartedWhileQueued);
+    EXPECT_EQ(m_anFinished.front(), m_nSlot);
+}
+
+// A client that never acknowledges holds its set open with one piece pushed;
+// its acknowledgement of that last piece finishes the set.
+TEST_F(StoreTransferTest, ASetFinishesWithTheAcknowledgementOfItsLastPiece)
+{
+    const std::string strSmall = m_strRoot + "/small.txt";
+    ASSERT_TRUE(Send(41, {{strSmall.c_str(), 5}}));
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+    ASSERT_TRUE(PumpUntil([&] { return std::chrono::steady_clock::now() > until; }));
+    EXPECT_TRUE(m_anFinished.empty());
+    EXPECT_FALSE(Send(42, {{strSmall.c_str(), 5}}));
+    Acknowledge(41);
+    ASSERT_TRUE(PumpUntil([this] { return !m_anFinished.empty(); }));
+    EXPECT_EQ(m_anFinished, std::vector<int>{m_nSlot});
+    EXPECT_TRUE(Send(42, {}));
 }
 
 } // namespace

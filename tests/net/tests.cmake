@@ -2,6 +2,11 @@
 # bounded run of it as a test. Clang only. The network sources are compiled
 # into the target as well, so that libFuzzer sees their coverage (the copies
 # in orvn_core are then never pulled from the archive).
+#
+# Every fuzz run has libFuzzer's memory limits: a process above 1 GiB resident,
+# or one allocation above 64 MiB, is a finding. The transport targets also
+# check what a run left held against a connection's bounds.
+set(ORVN_FUZZ_MEMORY_LIMITS -rss_limit_mb=1024 -malloc_limit_mb=64)
 if(ORVN_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
   set(ORVN_NET_TEST_DIR ${CMAKE_CURRENT_LIST_DIR})
   file(GLOB ORVN_NET_FUZZED_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/server/net/*.cpp)
@@ -14,7 +19,7 @@ if(ORVN_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
   target_link_options(fuzz_dispatch PRIVATE -fsanitize=fuzzer)
   target_link_libraries(fuzz_dispatch PRIVATE orvn_core)
   add_test(NAME fuzz_dispatch_bounded
-           COMMAND fuzz_dispatch -max_total_time=20 -rss_limit_mb=2048 -print_final_stats=1)
+           COMMAND fuzz_dispatch -max_total_time=20 ${ORVN_FUZZ_MEMORY_LIMITS} -print_final_stats=1)
   set_tests_properties(fuzz_dispatch_bounded PROPERTIES TIMEOUT 120)
 endif()
 
@@ -49,9 +54,15 @@ if(ORVN_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
       set(regressions ${ORVN_NET_TEST_DIR}/fuzz/regressions/${name})
     endif()
     add_test(NAME ${name}_bounded
-             COMMAND ${name} ${corpus} ${regressions} -max_total_time=20 -rss_limit_mb=2048 -print_final_stats=1)
+             COMMAND ${name} ${corpus} ${regressions} -max_total_time=20 ${ORVN_FUZZ_MEMORY_LIMITS}
+                     -print_final_stats=1)
     set_tests_properties(${name}_bounded PROPERTIES TIMEOUT 120)
   endforeach()
+  # The offline target also drives the store transfer's side of a connection.
+  target_sources(fuzz_transport_offline PRIVATE ${CMAKE_SOURCE_DIR}/server/net/CStoreFileTransfer.cpp
+                                                ${CMAKE_SOURCE_DIR}/server/platform/CDirectoryList.cpp
+                                                ${CMAKE_SOURCE_DIR}/tools/flood/FloodPatterns.cpp)
+  target_include_directories(fuzz_transport_offline PRIVATE ${CMAKE_SOURCE_DIR}/server)
 endif()
 
 # The transport hardening tests measure relay delivery with a bot swarm.

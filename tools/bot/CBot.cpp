@@ -9,6 +9,7 @@
 #include "BotClock.h"
 #include "CMessageBuilder.h"
 #include "ClientMessages.h"
+#include "ContentMessages.h"
 #include "VehicleMessages.h"
 
 namespace orvnbot
@@ -370,6 +371,10 @@ void CBot::OnServerInfo(const SMessageView& view, int64_t llNowUs)
     m_uiPlayerId = uiPlayerId;
     m_nSlot = static_cast<int>(uiPlayerId & 0xFF);
     m_shared.anBotOfSlot[m_nSlot].store(m_nIndex, std::memory_order_relaxed);
+    // A bot lacks none of the store files it is offered; asking for none lets it spawn.
+    RakNet::BitStream request;
+    testclient::EncodeStoreFileRequest(request, 0, {});
+    m_pPeer->Send(&request, HIGH_PRIORITY, RELIABLE_ORDERED, 0, m_serverAddress, false);
     RakNet::BitStream stream;
     testclient::EncodeByteMessage(stream, wire::CL_REQUEST_CLASS, testclient::kClassNext);
     m_pPeer->Send(&stream, HIGH_PRIORITY, RELIABLE_ORDERED, 0, m_serverAddress, false);

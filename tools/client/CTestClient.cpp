@@ -140,8 +140,7 @@ uint32_t CTestClient::NowMs() const
 bool CTestClient::StartPeer()
 {
     m_pPeer = RakNet::RakPeerInterface::GetInstance();
-    RakNet::SocketDescriptor socket;
-    socket.port = 0;
+    RakNet::SocketDescriptor socket(0, m_strBindHost.empty() ? nullptr : m_strBindHost.c_str());
     if (m_pPeer->Startup(1, &socket, 1) != RakNet::RAKNET_STARTED)
     {
         RakNet::RakPeerInterface::DestroyInstance(m_pPeer);
@@ -159,6 +158,7 @@ void CTestClient::StopPeer(uint32_t uiBlockMs)
         RakNet::RakPeerInterface::DestroyInstance(m_pPeer);
         m_pPeer = nullptr;
     }
+    m_pSocket = nullptr;
     m_bConnected = false;
     m_serverAddress = RakNet::UNASSIGNED_SYSTEM_ADDRESS;
 }
@@ -213,6 +213,11 @@ bool CTestClient::Connect(const char* szHost, uint16_t usPort, const char* szSer
         StopPeer(0);
         return false;
     }
+    // Asking the peer for its sockets waits for its update thread, so the
+    // socket for hand-made datagrams is looked up once.
+    DataStructures::List<RakNet::RakNetSocket2*> sockets;
+    m_pPeer->GetSockets(sockets);
+    m_pSocket = sockets.Size() ? sockets[0] : nullptr;
     m_bConnected = true;
     return true;
 }
@@ -329,6 +334,19 @@ bool CTestClient::SendRaw(const uint8_t* pData, size_t nLength, PacketReliabilit
 bool CTestClient::SendRaw(const std::vector<uint8_t>& bytes, PacketReliability eReliability)
 {
     return SendRaw(bytes.data(), bytes.size(), eReliability);
+}
+
+bool CTestClient::SendDatagram(const std::vector<uint8_t>& datagram)
+{
+    if (m_pPeer == nullptr || m_pSocket == nullptr || !m_bConnected || datagram.empty())
+    {
+        return false;
+    }
+    RakNet::RNS2_SendParameters parameters;
+    parameters.data = const_cast<char*>(reinterpret_cast<const char*>(datagram.data()));
+    parameters.length = static_cast<int>(datagram.size());
+    parameters.systemAddress = m_serverAddress;
+    return m_pSocket->Send(&parameters, __FILE__, __LINE__) > 0;
 }
 
 bool CTestClient::SendMessage(int nId, const CMessageBuilder& body, PacketReliability eReliability)

@@ -25,7 +25,8 @@
 namespace RakNet
 {
 class RakPeerInterface;
-}
+class RakNetSocket2;
+} // namespace RakNet
 
 namespace testclient
 {
@@ -70,6 +71,9 @@ public:
     bool Connect(const char* szHost, uint16_t usPort, const char* szServerPassword = "",
                  uint32_t uiTimeoutMs = 3000);
     EConnectResult LastConnectResult() const { return m_eLastConnect; }
+    // The local address the next Connect binds to ("127.0.0.2" sends from
+    // there); empty, the default, binds to every address.
+    void SetBindHost(const char* szHost) { m_strBindHost = szHost ? szHost : ""; }
     // Closes the connection with a disconnection notice and releases the peer.
     void Disconnect();
     // Closes the connection without telling the server, which then sees it time out.
@@ -93,6 +97,9 @@ public:
                     PacketPriority ePriority = HIGH_PRIORITY, char cChannel = 0);
     bool SendRaw(const uint8_t* pData, size_t nLength, PacketReliability eReliability = RELIABLE_ORDERED);
     bool SendRaw(const std::vector<uint8_t>& bytes, PacketReliability eReliability = RELIABLE_ORDERED);
+    // One hand-made datagram from the connection's own socket, past RakNet:
+    // the server takes it as the connection's.
+    bool SendDatagram(const std::vector<uint8_t>& datagram);
     // Any identifier (256 and above as two bytes) followed by the builder's bits.
     bool SendMessage(int nId, const CMessageBuilder& body, PacketReliability eReliability = RELIABLE_ORDERED);
     bool SendMessage(int nId, PacketReliability eReliability = RELIABLE_ORDERED);
@@ -160,6 +167,8 @@ private:
 
     // The peer exists from Connect until Disconnect/DropSilently (or destruction).
     RakNet::RakPeerInterface* m_pPeer = nullptr;
+    // The peer's socket, from a successful Connect while the peer lives.
+    RakNet::RakNetSocket2* m_pSocket = nullptr;
     // Address of the server for the current connection.
     RakNet::SystemAddress m_serverAddress;
     // True from ID_CONNECTION_REQUEST_ACCEPTED until a notice or loss is received.
@@ -171,6 +180,8 @@ private:
     std::vector<SReceived> m_received;
     // Steady-clock origin of NowMs, fixed at construction.
     int64_t m_llOriginMs = 0;
+    // Local address of the peer's socket; empty for every address.
+    std::string m_strBindHost;
 };
 
 // Splits a received packet's bytes into identifier and payload like the

@@ -82,6 +82,16 @@ bool CRawSender::SendFromNewPort(const std::vector<uint8_t>& bytes)
     return bSent;
 }
 
+bool CRawSender::SendFromNewPort(const std::vector<uint8_t>& first, const std::vector<uint8_t>& second)
+{
+    const int nSocket = OpenSocket();
+    if (nSocket < 0)
+        return false;
+    const bool bSent = SendOn(nSocket, m_usPort, first) && SendOn(nSocket, m_usPort, second);
+    close(nSocket);
+    return bSent;
+}
+
 int CRawSender::Receive(uint8_t* pBuffer, size_t nSize, int nTimeoutMs)
 {
     if (m_nSocket < 0)

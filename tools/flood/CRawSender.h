@@ -28,6 +28,9 @@ public:
     // From a socket of its own, closed at once: a source port never used before
     // by this sender (as far as the kernel's ephemeral range allows).
     bool SendFromNewPort(const std::vector<uint8_t>& bytes);
+    // Two datagrams in turn from one new source port, as a request and the
+    // datagram that follows it.
+    bool SendFromNewPort(const std::vector<uint8_t>& first, const std::vector<uint8_t>& second);
     // Waits up to nTimeoutMs for one datagram on the run's socket; its size, or -1.
     int Receive(uint8_t* pBuffer, size_t nSize, int nTimeoutMs);
     uint16_t LocalPort() const { return m_usLocalPort; }

@@ -1,5 +1,7 @@
 #include "FloodWire.h"
 
+#include <algorithm>
+
 #include "BitStream.h"
 #include "MessageIdentifiers.h"
 #include "PacketPriority.h"
@@ -22,7 +24,8 @@ std::vector<uint8_t> Bytes(const RakNet::BitStream& stream)
 
 bool IsReliable(uint8_t byReliability)
 {
-    return byReliability == RELIABLE || byReliability == RELIABLE_ORDERED || byReliability == RELIABLE_SEQUENCED;
+    return byReliability == RELIABLE || byReliability == RELIABLE_ORDERED ||
+           byReliability == RELIABLE_SEQUENCED;
 }
 
 bool IsOrdered(uint8_t byReliability)
@@ -123,6 +126,56 @@ std::vector<uint8_t> AckDatagram(const std::vector<SRange>& ranges, bool bNak)
             stream.Write(RakNet::uint24_t(range.uiMax));
     }
     return Bytes(stream);
+}
+
+std::vector<uint8_t> ConnectionRequest(uint64_t ullGuid)
+{
+    RakNet::BitStream stream;
+    stream.Write(static_cast<RakNet::MessageID>(ID_CONNECTION_REQUEST));
+    stream.Write(RakNet::RakNetGUID(ullGuid));
+    stream.Write(static_cast<RakNet::Time>(1000));
+    stream.Write(static_cast<uint8_t>(0));
+    stream.Write(static_cast<uint8_t>(0));
+    return Bytes(stream);
+}
+
+std::vector<uint8_t> NewIncomingConnection(uint16_t usServerPort)
+{
+    RakNet::BitStream stream;
+    stream.Write(static_cast<RakNet::MessageID>(ID_NEW_INCOMING_CONNECTION));
+    stream.Write(RakNet::SystemAddress("127.0.0.1", usServerPort));
+    for (int i = 0; i < MAXIMUM_NUMBER_OF_INTERNAL_IDS; ++i)
+        stream.Write(RakNet::UNASSIGNED_SYSTEM_ADDRESS);
+    stream.Write(static_cast<RakNet::Time>(1000));
+    stream.Write(static_cast<RakNet::Time>(1000));
+    return Bytes(stream);
+}
+
+int64_t HighestAcknowledged(const uint8_t* pData, size_t nLength)
+{
+    RakNet::BitStream stream(const_cast<uint8_t*>(pData), static_cast<unsigned int>(nLength), false);
+    bool bValid = false, bAck = false, bBandAs = false;
+    stream.Read(bValid);
+    stream.Read(bAck);
+    stream.Read(bBandAs);
+    if (!bValid || !bAck || bBandAs)
+        return -1;
+    stream.AlignReadToByteBoundary();
+    uint16_t usCount = 0;
+    stream.Read(usCount);
+    int64_t llHighest = -1;
+    for (uint16_t i = 0; i < usCount; ++i)
+    {
+        uint8_t byMinEqualsMax = 0;
+        RakNet::uint24_t min, max;
+        if (!stream.Read(byMinEqualsMax) || !stream.Read(min))
+            return llHighest;
+        max = min;
+        if (!byMinEqualsMax && !stream.Read(max))
+            return llHighest;
+        llHighest = std::max<int64_t>(llHighest, max.val);
+    }
+    return llHighest;
 }
 
 } // namespace flood

@@ -5,6 +5,7 @@
 // would: offline handshake requests, connected datagrams with any message
 // header (split count, index and id included) and ACK/NAK range lists.
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -40,5 +41,14 @@ std::vector<uint8_t> OpenConnectionRequest1(uint16_t usMtu);
 std::vector<uint8_t> DataDatagram(uint32_t uiDatagramNumber, const std::vector<SRawMessage>& messages);
 // An ACK (or NAK) datagram with the ranges.
 std::vector<uint8_t> AckDatagram(const std::vector<SRange>& ranges, bool bNak);
+// The connection request a client sends first: identifier 9, its GUID, the
+// time (as wide as the transport's time), no security, and the empty
+// password's terminating zero.
+std::vector<uint8_t> ConnectionRequest(uint64_t ullGuid);
+// The message that completes a client's connection: identifier 19, the
+// server's address, the client's ten internal addresses and two times.
+std::vector<uint8_t> NewIncomingConnection(uint16_t usServerPort);
+// The highest datagram number an ACK datagram names; -1 for any other datagram.
+int64_t HighestAcknowledged(const uint8_t* pData, size_t nLength);
 
 } // namespace flood

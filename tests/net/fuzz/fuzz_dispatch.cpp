@@ -160,6 +160,7 @@ void Tick(SFuzzServer& fuzz, uint32_t uiMs)
     fuzz.time.Advance(uiMs);
     fuzz.pServer->Tick();
     fuzz.pPeer->ClearSent();
+    fuzz.pPeer->ClearFileLists();
 }
 
 void PrepareSlot(SFuzzServer& fuzz, int nSlot, int nState)

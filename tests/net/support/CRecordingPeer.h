@@ -128,6 +128,8 @@ public:
 
     // ---- Store transfers: accepted sends, and their completion on demand. ----
     const std::vector<SFileListSend>& FileLists() const { return m_fileLists; }
+    // Forgets the recorded sends; a long fuzz run would otherwise keep them all.
+    void ClearFileLists() { m_fileLists.clear(); }
     // The slot's transfer is pushed: the next tick's ProcessIncoming sees it.
     void FinishFileList(int nSlot);
     // Slots with a transfer that is neither finished nor ended.
@@ -141,6 +143,8 @@ public:
     bool m_bStartupSucceeds = true;
     int m_nMaxIncoming = 0;
     bool m_bOccasionalPing = false;
+    // Slots whose connection the network asked to keep, in order.
+    std::vector<int> m_keptConnections;
     std::vector<uint8_t> m_password; // exactly the bytes given, terminator included
     std::set<std::string> m_banList;
 
@@ -155,6 +159,7 @@ public:
     void Send(const uint8_t* pData, int nLength, int nPriority, int nReliability, int nChannel, int nSlot,
               bool bBroadcast) override;
     void CloseConnection(int nSlot, bool bNotify, int nChannel, int nPriority) override;
+    void KeepConnection(int nSlot) override { m_keptConnections.push_back(nSlot); }
     bool GetAddress(int nSlot, uint32_t& uiAddress, uint16_t& usPort) const override;
     int GetPing(int nSlot) const override;
     void AddToBanList(const char* szAddress) override { m_banList.insert(szAddress); }

@@ -3,7 +3,6 @@
 #include <cmath>
 
 #include "BitStream.h"
-#include "CPluginManager.h"
 #include "CServer.h"
 #include "net/Guards.h"
 #include "players/CAntiCheat.h"
@@ -11,6 +10,7 @@
 #include "players/CPlayerPool.h"
 #include "players/CPlayerSyncRecords.h"
 #include "players/CPlayerSyncWorld.h"
+#include "plugins/CPluginManager.h"
 #include "world/CVehicle.h"
 
 // The four sync messages: what a client reports about its own player is

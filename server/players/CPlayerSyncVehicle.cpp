@@ -1,9 +1,9 @@
 #include "players/CPlayerSync.h"
 
-#include "CPluginManager.h"
 #include "CServer.h"
 #include "players/CPlayer.h"
 #include "players/CPlayerSyncWorld.h"
+#include "plugins/CPluginManager.h"
 #include "world/CVehicle.h"
 
 // Vehicle seats as the sync sees them: the first driver or passenger sync

@@ -3,7 +3,6 @@
 #include <initializer_list>
 
 #include "BitStream.h"
-#include "CPluginManager.h"
 #include "CServer.h"
 #include "net/CNetwork.h"
 #include "net/Guards.h"
@@ -11,6 +10,7 @@
 #include "players/CPlayerPool.h"
 #include "players/CPlayerSync.h"
 #include "players/CPlayerSyncRecords.h"
+#include "plugins/CPluginManager.h"
 #include "world/CStreamer.h"
 #include "world/CVehicle.h"
 #include "world/CVehiclePool.h"

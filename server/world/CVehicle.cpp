@@ -2,13 +2,13 @@
 
 #include <cstdlib>
 
-#include "CPluginManager.h"
 #include "CServer.h"
 #include "players/CPlayer.h"
 #include "players/CPlayerPool.h"
 #include "players/CPlayerSync.h"
 #include "players/CPlayerSyncRecords.h"
 #include "players/PlayerMessages.h"
+#include "plugins/CPluginManager.h"
 #include "world/CStreamer.h"
 #include "world/CVehiclePool.h"
 #include "world/VehicleMessages.h"

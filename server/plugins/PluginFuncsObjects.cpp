@@ -1,8 +1,8 @@
 #include <cmath>
 
 #include "CServer.h"
-#include "PluginFuncs.h"
 #include "players/CPlayerPool.h"
+#include "plugins/PluginFuncs.h"
 #include "world/CObjectPool.h"
 #include "world/CStreamer.h"
 

@@ -1,5 +1,5 @@
 #include "CServer.h"
-#include "PluginFuncs.h"
+#include "plugins/PluginFuncs.h"
 #include "world/CMarkerPool.h"
 #include "world/CStreamer.h"
 

@@ -1,8 +1,8 @@
 #include "CServer.h"
-#include "PluginFuncs.h"
 #include "players/CPlayer.h"
 #include "players/CPlayerPool.h"
 #include "players/PlayerMessages.h"
+#include "plugins/PluginFuncs.h"
 #include "world/CStreamer.h"
 
 // Slots 78 and 79: area effects. Each reaches the players the streamer's

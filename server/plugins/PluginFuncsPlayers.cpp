@@ -3,15 +3,15 @@
 
 #include "CBanList.h"
 #include "CMetrics.h"
-#include "CPluginManager.h"
 #include "CServer.h"
-#include "PluginFuncs.h"
 #include "TextUtil.h"
 #include "net/CNetwork.h"
 #include "players/CPlayer.h"
 #include "players/CPlayerPool.h"
 #include "players/CPlayerSyncWorld.h"
 #include "players/PlayerMessages.h"
+#include "plugins/CPluginManager.h"
+#include "plugins/PluginFuncs.h"
 #include "world/CStreamer.h"
 
 // Slots 10 and 11 (chat lines and on-screen messages), 120..219 and 331..337

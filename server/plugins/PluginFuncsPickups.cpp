@@ -1,6 +1,6 @@
 #include "CServer.h"
-#include "PluginFuncs.h"
 #include "players/CPlayerPool.h"
+#include "plugins/PluginFuncs.h"
 #include "world/CPickupPool.h"
 #include "world/CStreamer.h"
 

@@ -44,30 +44,15 @@ int32_t IsObjectStreamedForPlayer(int32_t nObjectId, int32_t nPlayerId)
         });
 }
 
-int32_t GetObjectModel(int32_t nObjectId)
-{
-    return WithEntity<CObject>(nObjectId, 0, [](CObject& object) { return object.GetModel(); });
-}
-
 int32_t SetObjectWorld(int32_t nObjectId, int32_t nWorld)
 {
     return WithEntity<CObject>(nObjectId, 0, [&](CObject& object) { object.SetWorld(nWorld); });
-}
-
-int32_t GetObjectWorld(int32_t nObjectId)
-{
-    return WithEntity<CObject>(nObjectId, -1, [](CObject& object) { return object.GetWorld(); });
 }
 
 int32_t SetObjectAlpha(int32_t nObjectId, int32_t nAlpha, int32_t nDuration)
 {
     return WithEntity<CObject>(
         nObjectId, 0, [&](CObject& object) { object.SetAlpha(static_cast<uint8_t>(nAlpha), nDuration); });
-}
-
-int32_t GetObjectAlpha(int32_t nObjectId)
-{
-    return WithEntity<CObject>(nObjectId, 0, [](CObject& object) { return object.GetAlpha(); });
 }
 
 int32_t MoveObjectTo(int32_t nObjectId, float fX, float fY, float fZ, int32_t nDuration)
@@ -190,11 +175,11 @@ void FillObjectFuncs(PluginFuncs* pFuncs)
     pFuncs->CreateObject = CreateObject;
     pFuncs->DeleteObject = DeleteObject;
     pFuncs->IsObjectStreamedForPlayer = IsObjectStreamedForPlayer;
-    pFuncs->GetObjectModel = GetObjectModel;
+    pFuncs->GetObjectModel = ReadField<&CObject::GetModel, 0>;
     pFuncs->SetObjectWorld = SetObjectWorld;
-    pFuncs->GetObjectWorld = GetObjectWorld;
+    pFuncs->GetObjectWorld = ReadField<&CObject::GetWorld, -1>;
     pFuncs->SetObjectAlpha = SetObjectAlpha;
-    pFuncs->GetObjectAlpha = GetObjectAlpha;
+    pFuncs->GetObjectAlpha = ReadField<&CObject::GetAlpha, 0>;
     pFuncs->MoveObjectTo = MoveObjectTo;
     pFuncs->MoveObjectBy = MoveObjectBy;
     pFuncs->SetObjectPosition = SetObjectPosition;

@@ -42,25 +42,10 @@ int32_t SetPickupWorld(int32_t nPickupId, int32_t nWorld)
     return WithEntity<CPickup>(nPickupId, 0, [&](CPickup& pickup) { pickup.SetWorld(nWorld); });
 }
 
-int32_t GetPickupWorld(int32_t nPickupId)
-{
-    return WithEntity<CPickup>(nPickupId, -1, [](CPickup& pickup) { return pickup.GetWorld(); });
-}
-
-int32_t GetPickupAlpha(int32_t nPickupId)
-{
-    return WithEntity<CPickup>(nPickupId, 0, [](CPickup& pickup) { return pickup.GetAlpha(); });
-}
-
 int32_t SetPickupAlpha(int32_t nPickupId, int32_t nAlpha)
 {
     return WithEntity<CPickup>(nPickupId, 0,
                                [&](CPickup& pickup) { pickup.SetAlpha(static_cast<uint8_t>(nAlpha)); });
-}
-
-int32_t IsPickupAutomatic(int32_t nPickupId)
-{
-    return WithEntity<CPickup>(nPickupId, 0, [](CPickup& pickup) { return pickup.IsAutomatic() ? 1 : 0; });
 }
 
 int32_t SetPickupIsAutomatic(int32_t nPickupId, int32_t nAutomatic)
@@ -97,15 +82,6 @@ int32_t SetPickupPosition(int32_t nPickupId, float fX, float fY, float fZ)
                                [&](CPickup& pickup) { pickup.SetPosition(Vector(fX, fY, fZ)); });
 }
 
-int32_t GetPickupModel(int32_t nPickupId)
-{
-    return WithEntity<CPickup>(nPickupId, 0, [](CPickup& pickup) { return pickup.GetModel(); });
-}
-
-int32_t GetPickupQuantity(int32_t nPickupId)
-{
-    return WithEntity<CPickup>(nPickupId, 0, [](CPickup& pickup) { return pickup.GetQuantity(); });
-}
 } // namespace
 
 void FillPickupFuncs(PluginFuncs* pFuncs)
@@ -114,16 +90,16 @@ void FillPickupFuncs(PluginFuncs* pFuncs)
     pFuncs->DeletePickup = DeletePickup;
     pFuncs->IsPickupStreamedForPlayer = IsPickupStreamedForPlayer;
     pFuncs->SetPickupWorld = SetPickupWorld;
-    pFuncs->GetPickupWorld = GetPickupWorld;
-    pFuncs->GetPickupAlpha = GetPickupAlpha;
+    pFuncs->GetPickupWorld = ReadField<&CPickup::GetWorld, -1>;
+    pFuncs->GetPickupAlpha = ReadField<&CPickup::GetAlpha, 0>;
     pFuncs->SetPickupAlpha = SetPickupAlpha;
-    pFuncs->IsPickupAutomatic = IsPickupAutomatic;
+    pFuncs->IsPickupAutomatic = ReadField<&CPickup::IsAutomatic, 0>;
     pFuncs->SetPickupIsAutomatic = SetPickupIsAutomatic;
     pFuncs->SetPickupAutoTimer = SetPickupAutoTimer;
     pFuncs->GetPickupAutoTimer = GetPickupAutoTimer;
     pFuncs->RefreshPickup = RefreshPickup;
     pFuncs->GetPickupPosition = GetPickupPosition;
     pFuncs->SetPickupPosition = SetPickupPosition;
-    pFuncs->GetPickupModel = GetPickupModel;
-    pFuncs->GetPickupQuantity = GetPickupQuantity;
+    pFuncs->GetPickupModel = ReadField<&CPickup::GetModel, 0>;
+    pFuncs->GetPickupQuantity = ReadField<&CPickup::GetQuantity, 0>;
 }

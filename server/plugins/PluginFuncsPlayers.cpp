@@ -17,8 +17,9 @@
 
 // Slots 10 and 11 (chat lines and on-screen messages), 120..219 and 331..337
 // (players). Each finds the player its id names (WithEntity), then reads a
-// field of the record or calls one player operation; the operation stores
-// and announces. An id names a player when it is 0..99 and the slot is taken.
+// field of the record (ReadField, in the tables at the end, where that is
+// the whole rule) or calls one player operation; the operation stores and
+// announces. An id names a player when it is 0..99 and the slot is taken.
 
 namespace
 {
@@ -189,11 +190,6 @@ int32_t IsPlayerConnected(int32_t nPlayerId)
     return WithEntity<CPlayer>(nPlayerId, 0, [](CPlayer&) { return 1; });
 }
 
-int32_t IsPlayerSpawned(int32_t nPlayerId)
-{
-    return WithEntity<CPlayer>(nPlayerId, 0, [](CPlayer& player) { return player.m_bSpawned ? 1 : 0; });
-}
-
 int32_t IsPlayerStreamedForPlayer(int32_t nPlayerId, int32_t nObserverId)
 {
     CPlayer* pObserver = PlayerOf(nObserverId);
@@ -202,16 +198,6 @@ int32_t IsPlayerStreamedForPlayer(int32_t nPlayerId, int32_t nObserverId)
         nPlayerId, 0,
         [&](CPlayer& player)
         { return pObserver && pStreamer && pStreamer->IsPlayerStreamed(pObserver, &player) ? 1 : 0; });
-}
-
-int32_t GetPlayerKey(int32_t nPlayerId)
-{
-    return WithEntity<CPlayer>(nPlayerId, 0, [](CPlayer& player) { return player.GetPlayerId(); });
-}
-
-int32_t GetPlayerState(int32_t nPlayerId)
-{
-    return WithEntity<CPlayer>(nPlayerId, 0, [](CPlayer& player) { return player.m_byState; });
 }
 
 int32_t GetPlayerName(int32_t nPlayerId, char* szBuffer, int32_t nSize)
@@ -233,11 +219,6 @@ int32_t GetPlayerPing(int32_t nPlayerId)
                                [&](CPlayer&) { return pNetwork ? pNetwork->GetPing(nPlayerId) : -1; });
 }
 
-int32_t GetPlayerClientToggle(int32_t nPlayerId)
-{
-    return WithEntity<CPlayer>(nPlayerId, 0, [](CPlayer& player) { return player.m_bClientToggle ? 1 : 0; });
-}
-
 double GetPlayerClientValue(int32_t nPlayerId)
 {
     return WithEntity<CPlayer>(nPlayerId, 0.0, [](CPlayer& player) { return player.m_dClientValue; });
@@ -250,11 +231,6 @@ int32_t GetPlayerUniqueId(int32_t nPlayerId, char* szBuffer, int32_t nSize)
         nPlayerId, 0, [&](CPlayer& player) { return CopyPlayerText(player.GetUniqueId(), szBuffer, nSize); });
 }
 
-int32_t IsPlayerAway(int32_t nPlayerId)
-{
-    return WithEntity<CPlayer>(nPlayerId, 0, [](CPlayer& player) { return player.m_bAway ? 1 : 0; });
-}
-
 // Worlds (133..138).
 
 int32_t SetPlayerWorld(int32_t nPlayerId, int32_t nWorld)
@@ -262,19 +238,9 @@ int32_t SetPlayerWorld(int32_t nPlayerId, int32_t nWorld)
     return WithEntity<CPlayer>(nPlayerId, 0, [&](CPlayer& player) { player.SetWorld(nWorld); });
 }
 
-int32_t GetPlayerWorld(int32_t nPlayerId)
-{
-    return WithEntity<CPlayer>(nPlayerId, 0, [](CPlayer& player) { return player.m_usWorld; });
-}
-
 int32_t SetPlayerSecondaryWorld(int32_t nPlayerId, int32_t nWorld)
 {
     return WithEntity<CPlayer>(nPlayerId, 0, [&](CPlayer& player) { player.SetSecondaryWorld(nWorld); });
-}
-
-int32_t GetPlayerSecondaryWorld(int32_t nPlayerId)
-{
-    return WithEntity<CPlayer>(nPlayerId, 0, [](CPlayer& player) { return player.m_usSecondaryWorld; });
 }
 
 int32_t GetPlayerUniqueWorld(int32_t nPlayerId)
@@ -297,37 +263,16 @@ int32_t SetPlayerClassByteA(int32_t nPlayerId, int32_t nValue)
         nPlayerId, 0, [&](CPlayer& player) { player.SetClassByteA(static_cast<uint8_t>(nValue), true); });
 }
 
-int32_t GetPlayerClassByteA(int32_t nPlayerId)
-{
-    return WithEntity<CPlayer>(nPlayerId, 0, [](CPlayer& player) { return player.m_byClassByteA; });
-}
-
 int32_t SetPlayerClassByteB(int32_t nPlayerId, int32_t nValue)
 {
     return WithEntity<CPlayer>(
         nPlayerId, 0, [&](CPlayer& player) { player.SetClassByteB(static_cast<uint8_t>(nValue), true); });
 }
 
-int32_t GetPlayerClassByteB(int32_t nPlayerId)
-{
-    return WithEntity<CPlayer>(nPlayerId, 0, [](CPlayer& player) { return player.m_byClassByteB; });
-}
-
-// Slot 115: the spawn class the player last selected.
-int32_t GetPlayerClass(int32_t nPlayerId)
-{
-    return WithEntity<CPlayer>(nPlayerId, 0, [](CPlayer& player) { return player.m_byClassIndex; });
-}
-
 int32_t SetPlayerColour(int32_t nPlayerId, int32_t nColour)
 {
     return WithEntity<CPlayer>(
         nPlayerId, 0, [&](CPlayer& player) { player.SetColour(static_cast<uint32_t>(nColour), true); });
-}
-
-int32_t GetPlayerColour(int32_t nPlayerId)
-{
-    return WithEntity<CPlayer>(nPlayerId, -1, [](CPlayer& player) { return player.m_uiColour; });
 }
 
 int32_t ForcePlayerSpawn(int32_t nPlayerId)
@@ -369,20 +314,10 @@ int32_t SetPlayerMoney(int32_t nPlayerId, int32_t nAmount)
     return WithEntity<CPlayer>(nPlayerId, 0, [&](CPlayer& player) { player.SetMoney(nAmount, true); });
 }
 
-int32_t GetPlayerMoney(int32_t nPlayerId)
-{
-    return WithEntity<CPlayer>(nPlayerId, 0, [](CPlayer& player) { return player.m_nMoney; });
-}
-
 // Stored only: clients read scores from the player list they request.
 int32_t SetPlayerScore(int32_t nPlayerId, int32_t nScore)
 {
     return WithEntity<CPlayer>(nPlayerId, 0, [&](CPlayer& player) { player.SetScore(nScore, false); });
-}
-
-int32_t GetPlayerScore(int32_t nPlayerId)
-{
-    return WithEntity<CPlayer>(nPlayerId, 0, [](CPlayer& player) { return player.m_nScore; });
 }
 
 // Health, armour and the plugin-set bytes (160..165, 173, 174, 214).
@@ -415,20 +350,10 @@ int32_t SetPlayerFlagsByte(int32_t nPlayerId, int32_t nValue)
         nPlayerId, 0, [&](CPlayer& player) { player.SetClientFlags2(static_cast<uint8_t>(nValue)); });
 }
 
-int32_t GetPlayerFlagsByte(int32_t nPlayerId)
-{
-    return WithEntity<CPlayer>(nPlayerId, 0, [](CPlayer& player) { return player.m_byClientFlags2; });
-}
-
 int32_t SetPlayerExtraState(int32_t nPlayerId, int32_t nValue, int32_t nParameter)
 {
     return WithEntity<CPlayer>(nPlayerId, 0,
                                [&](CPlayer& player) { player.SetExtraState(nValue, nParameter); });
-}
-
-int32_t GetPlayerExtraState(int32_t nPlayerId)
-{
-    return WithEntity<CPlayer>(nPlayerId, 0, [](CPlayer& player) { return player.m_byExtraState; });
 }
 
 int32_t SetPlayerSettableByte(int32_t nPlayerId, int32_t nValue)
@@ -519,16 +444,6 @@ int32_t GetPlayerSyncFlag1(int32_t nPlayerId)
                                [](CPlayer& player) { return (player.m_bySyncFlags & 2) ? 1 : 0; });
 }
 
-int32_t GetPlayerSyncCode(int32_t nPlayerId)
-{
-    return WithEntity<CPlayer>(nPlayerId, -1, [](CPlayer& player) { return player.m_bySyncCode; });
-}
-
-int32_t GetPlayerKeys(int32_t nPlayerId)
-{
-    return WithEntity<CPlayer>(nPlayerId, -1, [](CPlayer& player) { return player.m_usKeys; });
-}
-
 // Nothing is written unless the first pointer is given; a null second or
 // third pointer is then skipped rather than written through.
 int32_t GetAimVector(int32_t nPlayerId, bool bDirection, float* pfX, float* pfY, float* pfZ)
@@ -566,11 +481,6 @@ int32_t RemovePlayerFromVehicle(int32_t nPlayerId)
                                });
 }
 
-int32_t GetPlayerInVehicleStatus(int32_t nPlayerId)
-{
-    return WithEntity<CPlayer>(nPlayerId, 0, [](CPlayer& player) { return player.m_byEntryState; });
-}
-
 int32_t GetPlayerInVehicleSlot(int32_t nPlayerId)
 {
     return WithEntity<CPlayer>(nPlayerId, -1,
@@ -580,11 +490,6 @@ int32_t GetPlayerInVehicleSlot(int32_t nPlayerId)
                                        return -1;
                                    return player.m_byPassengerSeat == 255 ? 0 : player.m_byPassengerSeat + 1;
                                });
-}
-
-int32_t GetPlayerVehicleId(int32_t nPlayerId)
-{
-    return WithEntity<CPlayer>(nPlayerId, 0, [](CPlayer& player) { return player.m_usEntryVehicle; });
 }
 
 // Option bits (180..199). An inverted bit holds the opposite of what was set,
@@ -615,11 +520,6 @@ int32_t SetPlayerWeapon(int32_t nPlayerId, int32_t nWeapon, int32_t nAmmo)
                                [&](CPlayer& player) { player.GiveWeapon(nWeapon, nAmmo, true); });
 }
 
-int32_t GetPlayerWeapon(int32_t nPlayerId)
-{
-    return WithEntity<CPlayer>(nPlayerId, 0, [](CPlayer& player) { return player.m_byWeapon; });
-}
-
 int32_t GetPlayerWeaponAmmo(int32_t nPlayerId)
 {
     return WithEntity<CPlayer>(nPlayerId, 0,
@@ -633,11 +533,6 @@ int32_t GetPlayerWeaponAmmo(int32_t nPlayerId)
 int32_t SetPlayerWeaponSlot(int32_t nPlayerId, int32_t nSlot)
 {
     return WithEntity<CPlayer>(nPlayerId, 0, [&](CPlayer& player) { player.SelectWeaponSlot(nSlot); });
-}
-
-int32_t GetPlayerWeaponSlot(int32_t nPlayerId)
-{
-    return WithEntity<CPlayer>(nPlayerId, 0, [](CPlayer& player) { return player.m_byWeaponSlot; });
 }
 
 int32_t GetPlayerWeaponAtSlot(int32_t nPlayerId, int32_t nSlot)
@@ -678,11 +573,6 @@ int32_t SetCameraPosition(int32_t nPlayerId, float fPosX, float fPosY, float fPo
 int32_t RestoreCamera(int32_t nPlayerId)
 {
     return WithEntity<CPlayer>(nPlayerId, 0, [](CPlayer& player) { player.RestoreCamera(); });
-}
-
-int32_t GetPlayerResyncFlag(int32_t nPlayerId)
-{
-    return WithEntity<CPlayer>(nPlayerId, 0, [](CPlayer& player) { return player.m_bNeedsResync ? 1 : 0; });
 }
 
 int32_t SendPlayerPair(int32_t nPlayerId, int32_t nValue1, int32_t nValue2)
@@ -742,16 +632,16 @@ void FillIdentitySlots(PluginFuncs* pFuncs)
 {
     pFuncs->GetPlayerIdFromName = GetPlayerIdFromName;
     pFuncs->IsPlayerConnected = IsPlayerConnected;
-    pFuncs->IsPlayerSpawned = IsPlayerSpawned;
+    pFuncs->IsPlayerSpawned = ReadField<&CPlayer::m_bSpawned, 0>;
     pFuncs->IsPlayerStreamedForPlayer = IsPlayerStreamedForPlayer;
-    pFuncs->GetPlayerKey = GetPlayerKey;
+    pFuncs->GetPlayerKey = ReadField<&CPlayer::GetPlayerId, 0>;
     pFuncs->SetPlayerWorld = SetPlayerWorld;
-    pFuncs->GetPlayerWorld = GetPlayerWorld;
+    pFuncs->GetPlayerWorld = ReadField<&CPlayer::m_usWorld, 0>;
     pFuncs->SetPlayerSecondaryWorld = SetPlayerSecondaryWorld;
-    pFuncs->GetPlayerSecondaryWorld = GetPlayerSecondaryWorld;
+    pFuncs->GetPlayerSecondaryWorld = ReadField<&CPlayer::m_usSecondaryWorld, 0>;
     pFuncs->GetPlayerUniqueWorld = GetPlayerUniqueWorld;
     pFuncs->IsWorldVisibleToPlayer = IsWorldVisibleToPlayer;
-    pFuncs->GetPlayerState = GetPlayerState;
+    pFuncs->GetPlayerState = ReadField<&CPlayer::m_byState, 0>;
     pFuncs->GetPlayerName = GetPlayerName;
     pFuncs->SetPlayerName = SetPlayerName;
 }
@@ -760,27 +650,28 @@ void FillIdentitySlots(PluginFuncs* pFuncs)
 void FillAppearanceSlots(PluginFuncs* pFuncs)
 {
     pFuncs->SetPlayerClassByteA = SetPlayerClassByteA;
-    pFuncs->GetPlayerClassByteA = GetPlayerClassByteA;
+    pFuncs->GetPlayerClassByteA = ReadField<&CPlayer::m_byClassByteA, 0>;
     pFuncs->SetPlayerClassByteB = SetPlayerClassByteB;
-    pFuncs->GetPlayerClassByteB = GetPlayerClassByteB;
-    pFuncs->GetPlayerClass = GetPlayerClass;
+    pFuncs->GetPlayerClassByteB = ReadField<&CPlayer::m_byClassByteB, 0>;
+    // Slot 115: the spawn class the player last selected.
+    pFuncs->GetPlayerClass = ReadField<&CPlayer::m_byClassIndex, 0>;
     pFuncs->SetPlayerColour = SetPlayerColour;
-    pFuncs->GetPlayerColour = GetPlayerColour;
+    pFuncs->GetPlayerColour = ReadField<&CPlayer::m_uiColour, -1>;
     pFuncs->ForcePlayerSpawn = ForcePlayerSpawn;
     pFuncs->ForcePlayerSelect = ForcePlayerSelect;
     pFuncs->ForceAllSelect = ForceAllSelect;
     pFuncs->GivePlayerMoney = GivePlayerMoney;
     pFuncs->SetPlayerMoney = SetPlayerMoney;
-    pFuncs->GetPlayerMoney = GetPlayerMoney;
+    pFuncs->GetPlayerMoney = ReadField<&CPlayer::m_nMoney, 0>;
     pFuncs->SetPlayerScore = SetPlayerScore;
-    pFuncs->GetPlayerScore = GetPlayerScore;
+    pFuncs->GetPlayerScore = ReadField<&CPlayer::m_nScore, 0>;
 }
 
 // Connection values (156..159).
 void FillConnectionSlots(PluginFuncs* pFuncs)
 {
     pFuncs->GetPlayerPing = GetPlayerPing;
-    pFuncs->GetPlayerClientToggle = GetPlayerClientToggle;
+    pFuncs->GetPlayerClientToggle = ReadField<&CPlayer::m_bClientToggle, 0>;
     pFuncs->GetPlayerClientValue = GetPlayerClientValue;
     pFuncs->GetPlayerUniqueId = GetPlayerUniqueId;
 }
@@ -793,7 +684,7 @@ void FillHealthSlots(PluginFuncs* pFuncs)
     pFuncs->SetPlayerArmour = SetPlayerArmour;
     pFuncs->GetPlayerArmour = GetPlayerArmour;
     pFuncs->SetPlayerFlagsByte = SetPlayerFlagsByte;
-    pFuncs->GetPlayerFlagsByte = GetPlayerFlagsByte;
+    pFuncs->GetPlayerFlagsByte = ReadField<&CPlayer::m_byClientFlags2, 0>;
 }
 
 // Position, motion, heading and extra state (166..174).
@@ -807,16 +698,16 @@ void FillMotionSlots(PluginFuncs* pFuncs)
     pFuncs->SetPlayerHeading = SetPlayerHeading;
     pFuncs->GetPlayerHeading = GetPlayerHeading;
     pFuncs->SetPlayerExtraState = SetPlayerExtraState;
-    pFuncs->GetPlayerExtraState = GetPlayerExtraState;
+    pFuncs->GetPlayerExtraState = ReadField<&CPlayer::m_byExtraState, 0>;
 }
 
 // Vehicle seats (176..179).
 void FillVehiclesSlots(PluginFuncs* pFuncs)
 {
     pFuncs->RemovePlayerFromVehicle = RemovePlayerFromVehicle;
-    pFuncs->GetPlayerInVehicleStatus = GetPlayerInVehicleStatus;
+    pFuncs->GetPlayerInVehicleStatus = ReadField<&CPlayer::m_byEntryState, 0>;
     pFuncs->GetPlayerInVehicleSlot = GetPlayerInVehicleSlot;
-    pFuncs->GetPlayerVehicleId = GetPlayerVehicleId;
+    pFuncs->GetPlayerVehicleId = ReadField<&CPlayer::m_usEntryVehicle, 0>;
 }
 
 // Option bits (180..199).
@@ -852,10 +743,10 @@ void FillWeaponsSlots(PluginFuncs* pFuncs)
 {
     pFuncs->GivePlayerWeapon = GivePlayerWeapon;
     pFuncs->SetPlayerWeapon = SetPlayerWeapon;
-    pFuncs->GetPlayerWeapon = GetPlayerWeapon;
+    pFuncs->GetPlayerWeapon = ReadField<&CPlayer::m_byWeapon, 0>;
     pFuncs->GetPlayerWeaponAmmo = GetPlayerWeaponAmmo;
     pFuncs->SetPlayerWeaponSlot = SetPlayerWeaponSlot;
-    pFuncs->GetPlayerWeaponSlot = GetPlayerWeaponSlot;
+    pFuncs->GetPlayerWeaponSlot = ReadField<&CPlayer::m_byWeaponSlot, 0>;
     pFuncs->GetPlayerWeaponAtSlot = GetPlayerWeaponAtSlot;
     pFuncs->GetPlayerAmmoAtSlot = GetPlayerAmmoAtSlot;
     pFuncs->RemovePlayerWeapon = RemovePlayerWeapon;
@@ -867,12 +758,12 @@ void FillCameraSlots(PluginFuncs* pFuncs)
 {
     pFuncs->SetCameraPosition = SetCameraPosition;
     pFuncs->RestoreCamera = RestoreCamera;
-    pFuncs->GetPlayerResyncFlag = GetPlayerResyncFlag;
+    pFuncs->GetPlayerResyncFlag = ReadField<&CPlayer::m_bNeedsResync, 0>;
     pFuncs->SendPlayerPair = SendPlayerPair;
     pFuncs->SetPlayerSettableByte = SetPlayerSettableByte;
     pFuncs->GetPlayerStandingOnVehicle = GetPlayerStandingOnVehicle;
     pFuncs->GetPlayerStandingOnObject = GetPlayerStandingOnObject;
-    pFuncs->IsPlayerAway = IsPlayerAway;
+    pFuncs->IsPlayerAway = ReadField<&CPlayer::m_bAway, 0>;
     pFuncs->GetPlayerSpectateTarget = GetPlayerSpectateTarget;
     pFuncs->SetPlayerSpectateTarget = SetPlayerSpectateTarget;
 }
@@ -883,8 +774,8 @@ void FillContinuedSlots(PluginFuncs* pFuncs)
     pFuncs->SendPlayerTextBlock = SendPlayerTextBlock;
     pFuncs->GetPlayerSyncFlag0 = GetPlayerSyncFlag0;
     pFuncs->GetPlayerSyncFlag1 = GetPlayerSyncFlag1;
-    pFuncs->GetPlayerSyncCode = GetPlayerSyncCode;
-    pFuncs->GetPlayerKeys = GetPlayerKeys;
+    pFuncs->GetPlayerSyncCode = ReadField<&CPlayer::m_bySyncCode, -1>;
+    pFuncs->GetPlayerKeys = ReadField<&CPlayer::m_usKeys, -1>;
     pFuncs->GetPlayerAimDirection = GetPlayerAimDirection;
     pFuncs->GetPlayerAimPosition = GetPlayerAimPosition;
 }

@@ -57,11 +57,6 @@ int32_t GetVehicleSyncSource(int32_t nVehicleId)
                                 });
 }
 
-int32_t GetVehicleSyncType(int32_t nVehicleId)
-{
-    return WithEntity<CVehicle>(nVehicleId, -1, [](CVehicle& vehicle) { return vehicle.m_nOccupancyState; });
-}
-
 int32_t IsVehicleStreamedForPlayer(int32_t nVehicleId, int32_t nPlayerId)
 {
     const CPlayer* pPlayer = FindEntity<CPlayer>(nPlayerId);
@@ -75,16 +70,6 @@ int32_t IsVehicleStreamedForPlayer(int32_t nVehicleId, int32_t nPlayerId)
 int32_t SetVehicleWorld(int32_t nVehicleId, int32_t nWorld)
 {
     return WithLockedVehicle(nVehicleId, [&](CVehicle& vehicle) { vehicle.SetWorld(nWorld); });
-}
-
-int32_t GetVehicleWorld(int32_t nVehicleId)
-{
-    return WithEntity<CVehicle>(nVehicleId, -1, [](CVehicle& vehicle) { return vehicle.m_usWorld; });
-}
-
-int32_t GetVehicleModel(int32_t nVehicleId)
-{
-    return WithEntity<CVehicle>(nVehicleId, 0, [](CVehicle& vehicle) { return vehicle.m_byModel; });
 }
 
 int32_t GetVehicleOccupant(int32_t nVehicleId, int32_t nSeat)
@@ -106,19 +91,9 @@ int32_t SetVehicleOptionByte(int32_t nVehicleId, int32_t nValue)
                              [&](CVehicle& vehicle) { vehicle.SetOptionByte(static_cast<uint8_t>(nValue)); });
 }
 
-int32_t GetVehicleOptionByte(int32_t nVehicleId)
-{
-    return WithEntity<CVehicle>(nVehicleId, 0, [](CVehicle& vehicle) { return vehicle.m_byOptionByte; });
-}
-
 int32_t ExplodeVehicle(int32_t nVehicleId)
 {
     return WithLockedVehicle(nVehicleId, [](CVehicle& vehicle) { vehicle.Explode(nullptr); });
-}
-
-int32_t IsVehicleWrecked(int32_t nVehicleId)
-{
-    return WithEntity<CVehicle>(nVehicleId, 0, [](CVehicle& vehicle) { return vehicle.m_bWrecked ? 1 : 0; });
 }
 
 // ---- Position, rotation and motion (234..257) ----
@@ -233,11 +208,6 @@ int32_t SetVehicleIdleRespawnTimer(int32_t nVehicleId, int32_t nMs)
                              { vehicle.SetIdleRespawnTime(static_cast<uint32_t>(nMs)); });
 }
 
-int32_t GetVehicleIdleRespawnTimer(int32_t nVehicleId)
-{
-    return WithEntity<CVehicle>(nVehicleId, 0, [](CVehicle& vehicle) { return vehicle.m_uiIdleRespawnTime; });
-}
-
 int32_t SetVehicleHealth(int32_t nVehicleId, float fHealth)
 {
     return WithLockedVehicle(nVehicleId, [&](CVehicle& vehicle) { vehicle.SetHealth(fHealth, true); });
@@ -272,11 +242,6 @@ int32_t SetVehicleLocked(int32_t nVehicleId, int32_t nLocked)
     return WithLockedVehicle(nVehicleId, [&](CVehicle& vehicle) { vehicle.SetLocked(nLocked != 0); });
 }
 
-int32_t IsVehicleLocked(int32_t nVehicleId)
-{
-    return WithEntity<CVehicle>(nVehicleId, 0, [](CVehicle& vehicle) { return vehicle.m_bLocked ? 1 : 0; });
-}
-
 // Parts 0..10 and doors 0..4; another index changes nothing and answers 0.
 template <bool (CVehicle::*pfnSet)(int, int)>
 int32_t SetVehicleDamageStatus(int32_t nVehicleId, int32_t nIndex, int32_t nStatus)
@@ -297,11 +262,6 @@ int32_t SetVehicleDamageData(int32_t nVehicleId, int32_t nDamage)
                              [&](CVehicle& vehicle) { vehicle.SetDamage(static_cast<uint32_t>(nDamage)); });
 }
 
-int32_t GetVehicleDamageData(int32_t nVehicleId)
-{
-    return WithEntity<CVehicle>(nVehicleId, 0, [](CVehicle& vehicle) { return vehicle.m_uiDamage; });
-}
-
 template <int nBit> int32_t SetVehicleOptionFlag(int32_t nVehicleId, int32_t nOn)
 {
     return WithLockedVehicle(nVehicleId, [&](CVehicle& vehicle) { vehicle.SetOptionFlag(nBit, nOn != 0); });
@@ -319,20 +279,9 @@ int32_t SetVehicleRadio(int32_t nVehicleId, int32_t nStation)
                              [&](CVehicle& vehicle) { vehicle.SetRadioStation(nStation, nullptr); });
 }
 
-int32_t GetVehicleRadio(int32_t nVehicleId)
-{
-    return WithEntity<CVehicle>(nVehicleId, -1, [](CVehicle& vehicle) { return vehicle.m_byRadioStation; });
-}
-
 int32_t SetVehicleRadioFlag(int32_t nVehicleId, int32_t nOn)
 {
     return WithLockedVehicle(nVehicleId, [&](CVehicle& vehicle) { vehicle.SetRadioFlag(nOn != 0); });
-}
-
-int32_t GetVehicleRadioFlag(int32_t nVehicleId)
-{
-    return WithEntity<CVehicle>(nVehicleId, 0,
-                                [](CVehicle& vehicle) { return vehicle.m_bRadioFlag ? 1 : 0; });
 }
 
 // ---- Handling rules (282..292) ----
@@ -423,17 +372,17 @@ void FillPoolSlots(PluginFuncs* pFuncs)
     pFuncs->CreateVehicle = CreateVehicle;
     pFuncs->DeleteVehicle = DeleteVehicle;
     pFuncs->GetVehicleSyncSource = GetVehicleSyncSource;
-    pFuncs->GetVehicleSyncType = GetVehicleSyncType;
+    pFuncs->GetVehicleSyncType = ReadField<&CVehicle::m_nOccupancyState, -1>;
     pFuncs->IsVehicleStreamedForPlayer = IsVehicleStreamedForPlayer;
     pFuncs->SetVehicleWorld = SetVehicleWorld;
-    pFuncs->GetVehicleWorld = GetVehicleWorld;
-    pFuncs->GetVehicleModel = GetVehicleModel;
+    pFuncs->GetVehicleWorld = ReadField<&CVehicle::m_usWorld, -1>;
+    pFuncs->GetVehicleModel = ReadField<&CVehicle::m_byModel, 0>;
     pFuncs->GetVehicleOccupant = GetVehicleOccupant;
     pFuncs->RespawnVehicle = RespawnVehicle;
     pFuncs->SetVehicleOptionByte = SetVehicleOptionByte;
-    pFuncs->GetVehicleOptionByte = GetVehicleOptionByte;
+    pFuncs->GetVehicleOptionByte = ReadField<&CVehicle::m_byOptionByte, 0>;
     pFuncs->ExplodeVehicle = ExplodeVehicle;
-    pFuncs->IsVehicleWrecked = IsVehicleWrecked;
+    pFuncs->IsVehicleWrecked = ReadField<&CVehicle::m_bWrecked, 0>;
 }
 
 void FillMotionSlots(PluginFuncs* pFuncs)
@@ -467,27 +416,27 @@ void FillMotionSlots(PluginFuncs* pFuncs)
 void FillStateSlots(PluginFuncs* pFuncs)
 {
     pFuncs->SetVehicleIdleRespawnTimer = SetVehicleIdleRespawnTimer;
-    pFuncs->GetVehicleIdleRespawnTimer = GetVehicleIdleRespawnTimer;
+    pFuncs->GetVehicleIdleRespawnTimer = ReadField<&CVehicle::m_uiIdleRespawnTime, 0>;
     pFuncs->SetVehicleHealth = SetVehicleHealth;
     pFuncs->GetVehicleHealth = GetVehicleHealth;
     pFuncs->SetVehicleColours = SetVehicleColours;
     pFuncs->GetVehicleColours = GetVehicleColours;
     pFuncs->SetVehicleLocked = SetVehicleLocked;
-    pFuncs->IsVehicleLocked = IsVehicleLocked;
+    pFuncs->IsVehicleLocked = ReadField<&CVehicle::m_bLocked, 0>;
     pFuncs->SetVehiclePartStatus = SetVehicleDamageStatus<&CVehicle::SetPartDamage>;
     pFuncs->GetVehiclePartStatus = GetVehicleDamageStatus<&CVehicle::GetPartDamage>;
     pFuncs->SetVehicleDoorStatus = SetVehicleDamageStatus<&CVehicle::SetDoorDamage>;
     pFuncs->GetVehicleDoorStatus = GetVehicleDamageStatus<&CVehicle::GetDoorDamage>;
     pFuncs->SetVehicleDamageData = SetVehicleDamageData;
-    pFuncs->GetVehicleDamageData = GetVehicleDamageData;
+    pFuncs->GetVehicleDamageData = ReadField<&CVehicle::m_uiDamage, 0>;
     pFuncs->SetVehicleOptionFlag1 = SetVehicleOptionFlag<1>;
     pFuncs->GetVehicleOptionFlag1 = GetVehicleOptionFlag<1, 0>;
     pFuncs->SetVehicleOptionFlag0 = SetVehicleOptionFlag<0>;
     pFuncs->GetVehicleOptionFlag0 = GetVehicleOptionFlag<0, 0>;
     pFuncs->SetVehicleRadio = SetVehicleRadio;
-    pFuncs->GetVehicleRadio = GetVehicleRadio;
+    pFuncs->GetVehicleRadio = ReadField<&CVehicle::m_byRadioStation, -1>;
     pFuncs->SetVehicleRadioFlag = SetVehicleRadioFlag;
-    pFuncs->GetVehicleRadioFlag = GetVehicleRadioFlag;
+    pFuncs->GetVehicleRadioFlag = ReadField<&CVehicle::m_bRadioFlag, 0>;
     pFuncs->GetVehicleOptionFlag2 = GetVehicleOptionFlag<2, -1>;
     pFuncs->SetVehicleOptionFlag2 = SetVehicleOptionFlag<2>;
 }

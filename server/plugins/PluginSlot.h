@@ -39,6 +39,31 @@ TResult WithEntity(int32_t nId, TResult unknown, TRule&& rule)
         return static_cast<TResult>(rule(*pEntity));
 }
 
+namespace PluginSlotDetail
+{
+template <typename TMember> struct SOwnerOf;
+template <typename TClass, typename TMember> struct SOwnerOf<TMember TClass::*>
+{
+    using TOwner = TClass;
+};
+} // namespace PluginSlotDetail
+
+// A getter slot whose rule is one field (or one const accessor) of the
+// entity as it stands, converted to the slot's result: the type of the
+// unknown-id answer, which is an integer.
+template <auto pMember, auto unknown> decltype(unknown) ReadField(int32_t nId)
+{
+    using TEntity = typename PluginSlotDetail::SOwnerOf<decltype(pMember)>::TOwner;
+    return WithEntity<TEntity>(nId, unknown,
+                               [](TEntity& entity)
+                               {
+                                   if constexpr (std::is_member_function_pointer_v<decltype(pMember)>)
+                                       return (entity.*pMember)();
+                                   else
+                                       return entity.*pMember;
+                               });
+}
+
 // The getters through pointers write only through those that are not null.
 inline void WriteVector(const Vector& v, float* pfX, float* pfY, float* pfZ)
 {

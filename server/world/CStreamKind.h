@@ -208,9 +208,9 @@ public:
         }
     }
 
-    // Everything the observer holds is destroyed on its client, whatever
-    // holds it there, and its list and bits are emptied for the slot's next
-    // player.
+    // Everything the observer holds is destroyed on its client (a vehicle
+    // too, under an occupant it sees), and its list and bits are emptied for
+    // the slot's next player.
     void DropObserver(CPlayer* pObserver, int nObserver, CStreamNodePool& pool)
     {
         ForEachHeld(nObserver, [&](int nId) { StreamOut(pObserver, nObserver, nId); });

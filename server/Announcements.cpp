@@ -2,10 +2,10 @@
 
 #include <cstdio>
 
-#include "CPluginManager.h"
 #include "CServer.h"
 #include "players/CPlayer.h"
 #include "players/PlayerMessages.h"
+#include "plugins/CPluginManager.h"
 
 namespace
 {

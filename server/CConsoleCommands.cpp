@@ -9,7 +9,6 @@
 #include "Announcements.h"
 #include "CBanList.h"
 #include "CMetrics.h"
-#include "CPluginManager.h"
 #include "CServer.h"
 #include "Console.h"
 #include "net/CNetwork.h"
@@ -18,6 +17,7 @@
 #include "players/CPlayer.h"
 #include "players/CPlayerPool.h"
 #include "players/PlayerMessages.h"
+#include "plugins/CPluginManager.h"
 
 namespace
 {

@@ -1,9 +1,9 @@
 #include "CServer.h"
 
 #include "CMetrics.h"
-#include "CPluginManager.h"
 #include "net/CNetwork.h"
 #include "net/CQueryHandler.h"
+#include "plugins/CPluginManager.h"
 
 static_assert(FLOOD_LIMIT_SLOTS == MAX_PLAYER_SLOTS, "one message allowance per player slot");
 

@@ -2,7 +2,7 @@
 
 #include "CBanList.h"
 #include "CMetrics.h"
-#include "CPluginManager.h"
+#include "plugins/CPluginManager.h"
 #include "Console.h"
 #include "ITimeSource.h"
 #include "net/CNetwork.h"

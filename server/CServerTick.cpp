@@ -4,11 +4,11 @@
 
 #include "CConsoleCommands.h"
 #include "CMetrics.h"
-#include "CPluginManager.h"
 #include "ITimeSource.h"
 #include "net/CNetwork.h"
 #include "net/CQueryHandler.h"
 #include "players/CPlayerPool.h"
+#include "plugins/CPluginManager.h"
 #include "world/CObjectPool.h"
 #include "world/CPickupPool.h"
 #include "world/CStreamer.h"

@@ -4,13 +4,13 @@
 #include <cstdlib>
 
 #include "CConsoleCommands.h"
-#include "CPluginManager.h"
 #include "CServer.h"
 #include "Console.h"
 #include "platform/CConsoleReader.h"
 #include "platform/CrashReport.h"
 #include "platform/Platform.h"
 #include "platform/PlatformLog.h"
+#include "plugins/CPluginManager.h"
 
 namespace
 {

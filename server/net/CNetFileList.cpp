@@ -6,9 +6,9 @@
 
 #include "DR_SHA1.h"
 
-#include "CPluginManager.h"
 #include "TextUtil.h"
 #include "platform/CDirectoryList.h"
+#include "plugins/CPluginManager.h"
 
 namespace
 {

@@ -2,11 +2,11 @@
 
 #include <cstring>
 
-#include "CPluginManager.h"
 #include "CServer.h"
 #include "platform/Platform.h"
 #include "players/CPlayer.h"
 #include "players/CPlayerPool.h"
+#include "plugins/CPluginManager.h"
 
 namespace
 {

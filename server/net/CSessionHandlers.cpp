@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "BitStream.h"
-#include "CPluginManager.h"
+#include "plugins/CPluginManager.h"
 #include "CMetrics.h"
 #include "CServer.h"
 #include "net/CNetwork.h"

@@ -1,8 +1,8 @@
 #include "net/Guards.h"
 
 #include "CMetrics.h"
-#include "CPluginManager.h"
 #include "CServer.h"
+#include "plugins/CPluginManager.h"
 
 bool PassesConnectedGuard(int nSlot)
 {

@@ -1,9 +1,9 @@
 #include "players/CAntiCheat.h"
 
-#include "CPluginManager.h"
 #include "CServer.h"
 #include "players/CPlayer.h"
 #include "players/WeaponSlots.h"
+#include "plugins/CPluginManager.h"
 
 namespace
 {

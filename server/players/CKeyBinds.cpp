@@ -2,11 +2,11 @@
 
 #include <cstring>
 
-#include "CPluginManager.h"
 #include "CServer.h"
 #include "net/Guards.h"
 #include "players/CPlayer.h"
 #include "players/CPlayerPool.h"
+#include "plugins/CPluginManager.h"
 #include "world/ContentMessages.h"
 #include "world/WorldContent.h"
 

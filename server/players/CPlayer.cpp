@@ -3,11 +3,11 @@
 #include <cstring>
 
 #include "Announcements.h"
-#include "CPluginManager.h"
 #include "CServer.h"
 #include "players/CPlayerPool.h"
 #include "players/CPlayerSync.h"
 #include "players/PlayerMessages.h"
+#include "plugins/CPluginManager.h"
 #include "world/CStreamer.h"
 #include "world/WorldContent.h"
 

@@ -3,13 +3,13 @@
 #include <cstring>
 
 #include "BitStream.h"
-#include "CPluginManager.h"
 #include "CServer.h"
 #include "net/CNetwork.h"
 #include "net/Guards.h"
 #include "players/CPlayer.h"
 #include "players/CPlayerPool.h"
 #include "players/PlayerMessages.h"
+#include "plugins/CPluginManager.h"
 
 namespace
 {

@@ -1,11 +1,11 @@
 #include "players/CPlayer.h"
 
 #include "Announcements.h"
-#include "CPluginManager.h"
 #include "CServer.h"
 #include "players/CPlayerPool.h"
 #include "players/CPlayerSync.h"
 #include "players/PlayerMessages.h"
+#include "plugins/CPluginManager.h"
 #include "world/CStreamer.h"
 
 // A player's life as its client reports it: choosing a class, asking to

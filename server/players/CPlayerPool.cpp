@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "CMetrics.h"
-#include "CPluginManager.h"
 #include "players/PlayerMessages.h"
+#include "plugins/CPluginManager.h"
 
 CPlayerPool::CPlayerPool() : m_nCount(0)
 {

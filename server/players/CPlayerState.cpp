@@ -1,10 +1,10 @@
 #include "players/CPlayer.h"
 
-#include "CPluginManager.h"
 #include "CServer.h"
 #include "players/CPlayerSync.h"
 #include "players/PlayerMessages.h"
 #include "players/WeaponSlots.h"
+#include "plugins/CPluginManager.h"
 #include "world/CStreamer.h"
 
 // State changes the server makes to a player and announces to its client, to

@@ -3,7 +3,6 @@
 #include <cmath>
 
 #include "BitStream.h"
-#include "CPluginManager.h"
 #include "CServer.h"
 #include "net/Guards.h"
 #include "players/CAntiCheat.h"
@@ -11,6 +10,7 @@
 #include "players/CPlayerPool.h"
 #include "players/CPlayerSyncRecords.h"
 #include "players/CPlayerSyncWorld.h"
+#include "plugins/CPluginManager.h"
 #include "world/CVehicle.h"
 
 // The four sync messages: what a client reports about its own player is
@@ -234,7 +234,7 @@ bool CompletesEntryAsDriver(CPlayer* pPlayer, int nVehicleId)
     IPlayerSyncWorld* pWorld = GetPlayerSyncWorld();
     CVehicle* pVehicle = pWorld ? pWorld->FindVehicle(nVehicleId) : nullptr;
     if (nVehicleId != pPlayer->m_usEntryVehicle || !pVehicle ||
-        pWorld->GetSeats(pVehicle)->byDriver != pPlayer->GetSlot())
+        pVehicle->GetSeatHolder(VEHICLE_DRIVER_SEAT) != pPlayer->GetSlot())
         return false;
     return CPlayerSync::AcceptDriver(pPlayer, nVehicleId);
 }
@@ -244,8 +244,7 @@ bool CompletesEntryAsPassenger(CPlayer* pPlayer, int nVehicleId, int nSeat)
     IPlayerSyncWorld* pWorld = GetPlayerSyncWorld();
     CVehicle* pVehicle = pWorld ? pWorld->FindVehicle(nVehicleId) : nullptr;
     if (nVehicleId != pPlayer->m_usEntryVehicle || !pVehicle || nSeat < 0 ||
-        nSeat >= VEHICLE_PASSENGER_SEATS ||
-        pWorld->GetSeats(pVehicle)->abyPassenger[nSeat] != pPlayer->GetSlot())
+        nSeat >= VEHICLE_PASSENGER_SEATS || pVehicle->GetSeatHolder(nSeat) != pPlayer->GetSlot())
         return false;
     return CPlayerSync::AcceptPassenger(pPlayer, nVehicleId, nSeat);
 }

@@ -1,7 +1,6 @@
 #include "players/CPlayerSync.h"
 
 #include "BitStream.h"
-#include "CPluginManager.h"
 #include "CServer.h"
 #include "net/CNetwork.h"
 #include "net/Guards.h"
@@ -10,6 +9,7 @@
 #include "players/CPlayerSyncRecords.h"
 #include "players/CPlayerSyncWorld.h"
 #include "players/WeaponSlots.h"
+#include "plugins/CPluginManager.h"
 #include "world/CStreamer.h"
 
 // The client messages that accompany movement: the toggle, three small

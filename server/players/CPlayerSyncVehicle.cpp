@@ -1,9 +1,9 @@
 #include "players/CPlayerSync.h"
 
-#include "CPluginManager.h"
 #include "CServer.h"
 #include "players/CPlayer.h"
 #include "players/CPlayerSyncWorld.h"
+#include "plugins/CPluginManager.h"
 #include "world/CVehicle.h"
 
 // Vehicle seats as the sync sees them: the first driver or passenger sync
@@ -22,44 +22,28 @@ void ReportBrokenSeat(const CPlayer* pPlayer, const char* szFormat)
                                     static_cast<unsigned>(pPlayer->m_usVehicleId));
 }
 
-// The door the player reserved for its entry still belongs to it (vehicles
-// without doors reserve none).
-bool DoorReservationHolds(const CPlayer* pPlayer, const SVehicleSeats& seats)
+// The reservation has become a seat (the vehicle completed its side).
+void SeatPlayer(CPlayer* pPlayer)
 {
-    const uint8_t byDoor = pPlayer->m_byEntrySeat;
-    if (byDoor == ENTRY_SEAT_NO_DOOR)
-        return true;
-    return byDoor < VEHICLE_DOOR_COUNT && seats.abyDoorState[byDoor] == DOOR_RESERVED &&
-           seats.abyDoorPlayer[byDoor] == pPlayer->GetSlot();
-}
-
-void FreeDoor(SVehicleSeats& seats, uint8_t byDoor)
-{
-    if (byDoor >= VEHICLE_DOOR_COUNT)
-        return;
-    seats.abyDoorState[byDoor] = SEAT_FREE;
-    seats.abyDoorPlayer[byDoor] = SEAT_NO_PLAYER;
-}
-
-// After OnPlayerEnterVehicle: a plugin may have taken the player out again
-// (or put it elsewhere), and then it is neither seated nor simulating.
-bool StillSeated(const CPlayer* pPlayer, const SVehicleSeats& seats, int nVehicleId, int nSeat)
-{
-    if (pPlayer->m_usEntryVehicle != nVehicleId || pPlayer->m_byEntryState != ENTRY_INSIDE)
-        return false;
-    if (nSeat < 0)
-        return seats.byDriver == pPlayer->GetSlot() && seats.byDriverState == SEAT_OCCUPIED;
-    return seats.abyPassenger[nSeat] == pPlayer->GetSlot() && seats.abyPassengerState[nSeat] == SEAT_OCCUPIED;
-}
-
-// The reservation has become a seat.
-void CompleteEntry(CPlayer* pPlayer, SVehicleSeats& seats)
-{
-    FreeDoor(seats, pPlayer->m_byEntrySeat);
     pPlayer->m_usVehicleId = pPlayer->m_usEntryVehicle;
     pPlayer->m_byEntryState = ENTRY_INSIDE;
     pPlayer->m_byEntrySeat = ENTRY_SEAT_NONE;
     pPlayer->m_uiEntryDeadline = 0;
+}
+
+// After OnPlayerEnterVehicle: a plugin may have taken the player out again
+// (or put it elsewhere), and then it is neither seated nor simulating.
+bool StillSeated(const CPlayer* pPlayer, const CVehicle* pVehicle, int nVehicleId, int nSeat)
+{
+    return pPlayer->m_usEntryVehicle == nVehicleId && pPlayer->m_byEntryState == ENTRY_INSIDE &&
+           pVehicle->IsSeated(pPlayer->GetSlot(), nSeat);
+}
+
+// The player is entering this vehicle and its entry holds the seat and door.
+bool CompletesEntry(CPlayer* pPlayer, CVehicle* pVehicle, int nVehicleId, int nSeat)
+{
+    return pPlayer->m_usEntryVehicle == nVehicleId && pPlayer->m_byEntryState == ENTRY_ENTERING &&
+           pVehicle->CompleteEntry(pPlayer->GetSlot(), nSeat, pPlayer->m_byEntrySeat);
 }
 
 // A refused seat puts the player back on foot, lifted so that it does not
@@ -78,7 +62,7 @@ bool RefuseSeat(CPlayer* pPlayer, float fLift)
 
 // Gives back the door of an entry attempt or notes that the player was
 // inside; then frees the seat it holds. Returns whether it was inside.
-bool FreeSeats(CPlayer* pPlayer, SVehicleSeats& seats)
+bool FreeSeats(CPlayer* pPlayer, CVehicle* pVehicle)
 {
     const uint8_t bySlot = pPlayer->GetSlot();
     const uint8_t byEntrySeat = pPlayer->m_byEntrySeat;
@@ -86,10 +70,7 @@ bool FreeSeats(CPlayer* pPlayer, SVehicleSeats& seats)
     bool bInside = false;
     if (byEntryState == ENTRY_ENTERING && byEntrySeat != ENTRY_SEAT_NONE && byEntrySeat != ENTRY_SEAT_NO_DOOR)
     {
-        if (byEntrySeat < VEHICLE_DOOR_COUNT && seats.abyDoorPlayer[byEntrySeat] == bySlot &&
-            seats.abyDoorState[byEntrySeat] == DOOR_RESERVED)
-            FreeDoor(seats, byEntrySeat);
-        else
+        if (!pVehicle->ReleaseDoor(bySlot, byEntrySeat))
             ReportBrokenSeat(pPlayer, "%u (%s) %u Broken A9514D");
     }
     else if (byEntryState == ENTRY_INSIDE)
@@ -100,21 +81,10 @@ bool FreeSeats(CPlayer* pPlayer, SVehicleSeats& seats)
     const uint8_t bySeat = pPlayer->m_byPassengerSeat;
     if (bySeat != PASSENGER_SEAT_NONE)
     {
-        if (bySeat < VEHICLE_PASSENGER_SEATS && seats.abyPassenger[bySeat] == bySlot &&
-            seats.abyPassengerState[bySeat] != SEAT_FREE)
-        {
-            seats.abyPassenger[bySeat] = SEAT_NO_PLAYER;
-            seats.abyPassengerState[bySeat] = SEAT_FREE;
-        }
-        else
+        if (!pVehicle->ReleaseSeat(bySlot, bySeat))
             ReportBrokenSeat(pPlayer, "%u (%s) %u Broken U5970H");
     }
-    else if (seats.byDriver == bySlot && seats.byDriverState != SEAT_FREE)
-    {
-        seats.byDriver = SEAT_NO_PLAYER;
-        seats.byDriverState = SEAT_FREE;
-    }
-    else
+    else if (!pVehicle->ReleaseSeat(bySlot, VEHICLE_DRIVER_SEAT))
         ReportBrokenSeat(pPlayer, "%u (%s) %u Broken Z1502Q");
     return bInside;
 }
@@ -130,7 +100,7 @@ void ProcessVehicleExit(CPlayer* pPlayer, bool bRaiseEvent)
     IPlayerSyncWorld* pWorld = GetPlayerSyncWorld();
     CVehicle* pVehicle =
         pWorld && pPlayer->m_usEntryVehicle != 0 ? pWorld->FindVehicle(pPlayer->m_usEntryVehicle) : nullptr;
-    const bool bWasInside = pVehicle && FreeSeats(pPlayer, *pWorld->GetSeats(pVehicle));
+    const bool bWasInside = pVehicle && FreeSeats(pPlayer, pVehicle);
 
     pPlayer->m_byEntryState = ENTRY_NONE;
     pPlayer->m_byEntrySeat = ENTRY_SEAT_NONE;
@@ -156,21 +126,17 @@ bool CPlayerSync::AcceptDriver(CPlayer* pPlayer, int nVehicleId)
     CVehicle* pVehicle = pWorld ? pWorld->FindVehicle(nVehicleId) : nullptr;
     if (!pVehicle)
         return RefuseSeat(pPlayer, 0.0f);
-    SVehicleSeats& seats = *pWorld->GetSeats(pVehicle);
-    if (seats.byDriver != pPlayer->GetSlot())
+    if (pVehicle->GetSeatHolder(VEHICLE_DRIVER_SEAT) != pPlayer->GetSlot())
         return RefuseSeat(pPlayer, 1.0f);
-    if (seats.byDriverState == SEAT_OCCUPIED)
+    if (pVehicle->IsSeated(pPlayer->GetSlot(), VEHICLE_DRIVER_SEAT))
         return true;
-    if (pPlayer->m_usEntryVehicle != nVehicleId || seats.byDriverState != SEAT_RESERVED ||
-        pPlayer->m_byEntryState != ENTRY_ENTERING || !DoorReservationHolds(pPlayer, seats))
+    if (!CompletesEntry(pPlayer, pVehicle, nVehicleId, VEHICLE_DRIVER_SEAT))
         return RefuseSeat(pPlayer, 2.0f);
-
-    seats.byDriverState = SEAT_OCCUPIED;
-    CompleteEntry(pPlayer, seats);
+    SeatPlayer(pPlayer);
     CEntityLock lock(pVehicle);
     if (g_pPluginManager)
         g_pPluginManager->OnPlayerEnterVehicle(pPlayer, pVehicle, 0);
-    if (pPlayer->IsMarkedForDeletion() || !StillSeated(pPlayer, seats, nVehicleId, -1))
+    if (pPlayer->IsMarkedForDeletion() || !StillSeated(pPlayer, pVehicle, nVehicleId, VEHICLE_DRIVER_SEAT))
         return false;
     if (!pVehicle->IsMarkedForDeletion())
     {
@@ -187,20 +153,16 @@ bool CPlayerSync::AcceptPassenger(CPlayer* pPlayer, int nVehicleId, int nSeat)
     CVehicle* pVehicle = pWorld ? pWorld->FindVehicle(nVehicleId) : nullptr;
     if (!pVehicle)
         return RefuseSeat(pPlayer, 0.0f);
-    SVehicleSeats& seats = *pWorld->GetSeats(pVehicle);
-    if (nSeat < 0 || nSeat >= VEHICLE_PASSENGER_SEATS || seats.abyPassenger[nSeat] != pPlayer->GetSlot())
+    if (nSeat < 0 || nSeat >= VEHICLE_PASSENGER_SEATS || pVehicle->GetSeatHolder(nSeat) != pPlayer->GetSlot())
         return RefuseSeat(pPlayer, 2.0f);
     Quaternion qRotation;
     pWorld->GetVehiclePlacement(pVehicle, pPlayer->m_vPosition, qRotation);
     pPlayer->UpdateGridCell();
-    if (seats.abyPassengerState[nSeat] == SEAT_OCCUPIED)
+    if (pVehicle->IsSeated(pPlayer->GetSlot(), nSeat))
         return true;
-    if (pPlayer->m_usEntryVehicle != nVehicleId || seats.abyPassengerState[nSeat] != SEAT_RESERVED ||
-        pPlayer->m_byEntryState != ENTRY_ENTERING || !DoorReservationHolds(pPlayer, seats))
+    if (!CompletesEntry(pPlayer, pVehicle, nVehicleId, nSeat))
         return RefuseSeat(pPlayer, 2.0f);
-
-    seats.abyPassengerState[nSeat] = SEAT_OCCUPIED;
-    CompleteEntry(pPlayer, seats);
+    SeatPlayer(pPlayer);
     CEntityLock lock(pVehicle);
     const int nOccupancy = pWorld->GetOccupancyState(pVehicle);
     if (nOccupancy != OCCUPANCY_DRIVER && nOccupancy != OCCUPANCY_PASSENGER)
@@ -210,5 +172,5 @@ bool CPlayerSync::AcceptPassenger(CPlayer* pPlayer, int nVehicleId, int nSeat)
     }
     if (g_pPluginManager)
         g_pPluginManager->OnPlayerEnterVehicle(pPlayer, pVehicle, nSeat + 1);
-    return !pPlayer->IsMarkedForDeletion() && StillSeated(pPlayer, seats, nVehicleId, nSeat);
+    return !pPlayer->IsMarkedForDeletion() && StillSeated(pPlayer, pVehicle, nVehicleId, nSeat);
 }

@@ -34,18 +34,6 @@ enum EVehicleOccupancy : int
     OCCUPANCY_NEAREST = 4,
 };
 
-// Who holds which seat and door of a vehicle. The vehicle owns it for its
-// whole life; vehicle entry reserves, the sync completes, exit frees.
-struct SVehicleSeats
-{
-    uint8_t abyDoorState[VEHICLE_DOOR_COUNT];
-    uint8_t abyDoorPlayer[VEHICLE_DOOR_COUNT];
-    uint8_t byDriver;
-    uint8_t byDriverState;
-    uint8_t abyPassengerState[VEHICLE_PASSENGER_SEATS];
-    uint8_t abyPassenger[VEHICLE_PASSENGER_SEATS];
-};
-
 // What player sync needs from the vehicles and the map objects. The pools
 // install their implementation when they are created and remove it before
 // they are destroyed; while none is installed no vehicle and no object
@@ -58,8 +46,6 @@ public:
     // Vehicles 1..1000; null for any other id or an empty slot. The pointer
     // stays valid until the next plugin event.
     virtual CVehicle* FindVehicle(int nVehicleId) = 0;
-    // Never null for a vehicle FindVehicle returned.
-    virtual SVehicleSeats* GetSeats(CVehicle* pVehicle) = 0;
     virtual void GetVehiclePlacement(CVehicle* pVehicle, Vector& vPosition, Quaternion& qRotation) = 0;
     virtual int GetVehicleModel(CVehicle* pVehicle) = 0;
     // EVehicleOccupancy, and the player slot that simulates the vehicle (255 none).

@@ -3,7 +3,6 @@
 #include <initializer_list>
 
 #include "BitStream.h"
-#include "CPluginManager.h"
 #include "CServer.h"
 #include "net/CNetwork.h"
 #include "net/Guards.h"
@@ -11,6 +10,7 @@
 #include "players/CPlayerPool.h"
 #include "players/CPlayerSync.h"
 #include "players/CPlayerSyncRecords.h"
+#include "plugins/CPluginManager.h"
 #include "world/CStreamer.h"
 #include "world/CVehicle.h"
 #include "world/CVehiclePool.h"
@@ -19,7 +19,7 @@ namespace
 {
 constexpr uint8_t KIND_DRIVER = 18;
 constexpr uint8_t KIND_PASSENGER = 17;
-constexpr int SEAT_DRIVER = -1;
+constexpr int SEAT_DRIVER = VEHICLE_DRIVER_SEAT;
 constexpr uint32_t ENTRY_LOCK_TIME = 2000;
 
 // A class 0 approach: the seat kind, A and B (and D 1 where the server alone
@@ -118,12 +118,11 @@ int CheckClass0(const CVehicle& vehicle, const SEntryRequest& request, SReservat
         return IsOneOf(request.byA, {15, 11}) ? 6 : 4;
     if (!pMatch)
         return IsOneOf(request.byA, {11, 16, 12}) ? 6 : 5;
-    const SVehicleSeats& seats = vehicle.m_Seats;
-    if (bDriver && pMatch->byDoor == 2 && seats.abyPassengerState[0] != SEAT_FREE)
+    if (bDriver && pMatch->byDoor == 2 && !vehicle.IsSeatFree(0))
         return 7;
-    if (seats.abyDoorState[pMatch->byDoor] != SEAT_FREE)
+    if (!vehicle.IsDoorFree(pMatch->byDoor))
         return bDriver ? 8 : 10;
-    if (bDriver ? seats.byDriverState != SEAT_FREE : seats.abyPassengerState[pMatch->nSeat] != SEAT_FREE)
+    if (!vehicle.IsSeatFree(pMatch->nSeat))
         return bDriver ? 9 : 11;
     reservation = {pMatch->byDoor, pMatch->nSeat, Class0Duration(vehicle.m_byModel, *pMatch)};
     return ENTRY_ACCEPTED;
@@ -138,7 +137,7 @@ int CheckClass1(const CVehicle& vehicle, const SEntryRequest& request, SReservat
     {
         if (!((byB == 255 && byA == 0) || (byB == 5 && IsOneOf(byA, {11, 15, 19}))))
             return byB == 5 ? 14 : 13;
-        if (vehicle.m_Seats.byDriverState != SEAT_FREE)
+        if (!vehicle.IsSeatFree(SEAT_DRIVER))
             return 15;
         reservation = {ENTRY_SEAT_NO_DOOR, SEAT_DRIVER, 2500};
         return ENTRY_ACCEPTED;
@@ -147,7 +146,7 @@ int CheckClass1(const CVehicle& vehicle, const SEntryRequest& request, SReservat
         return 12;
     if (!((byB == 255 && byA == 1 && request.byD == 1) || (byB == 10 && IsOneOf(byA, {12, 16}))))
         return byB == 10 ? 17 : 16;
-    if (vehicle.m_Seats.abyPassengerState[0] != SEAT_FREE)
+    if (!vehicle.IsSeatFree(0))
         return 18;
     reservation = {ENTRY_SEAT_NO_DOOR, 0, 2500};
     return ENTRY_ACCEPTED;
@@ -157,7 +156,7 @@ int CheckClass2(const CVehicle& vehicle, const SEntryRequest& request, SReservat
 {
     if (request.byA != 0 || request.byB != 0 || request.byC != 0)
         return 19;
-    if (vehicle.m_Seats.byDriverState != SEAT_FREE)
+    if (!vehicle.IsSeatFree(SEAT_DRIVER))
         return 20;
     reservation = {ENTRY_SEAT_NO_DOOR, SEAT_DRIVER, 2000};
     return ENTRY_ACCEPTED;
@@ -187,24 +186,10 @@ int CheckRequest(const CVehicle& vehicle, const SEntryRequest& request, SReserva
 
 void Reserve(CPlayer* pPlayer, CVehicle* pVehicle, const SReservation& reservation)
 {
-    SVehicleSeats& seats = pVehicle->m_Seats;
-    const uint8_t bySlot = pPlayer->GetSlot();
-    if (reservation.byDoor < VEHICLE_DOOR_COUNT)
-    {
-        seats.abyDoorPlayer[reservation.byDoor] = bySlot;
-        seats.abyDoorState[reservation.byDoor] = DOOR_RESERVED;
-    }
-    if (reservation.nSeat == SEAT_DRIVER)
-    {
-        seats.byDriver = bySlot;
-        seats.byDriverState = SEAT_RESERVED;
-    }
-    else
-    {
-        seats.abyPassenger[reservation.nSeat] = bySlot;
-        seats.abyPassengerState[reservation.nSeat] = SEAT_RESERVED;
+    // CheckRequest has found the seat and the door free.
+    pVehicle->ReserveSeat(pPlayer->GetSlot(), reservation.nSeat, reservation.byDoor);
+    if (reservation.nSeat != SEAT_DRIVER)
         pPlayer->m_byPassengerSeat = static_cast<uint8_t>(reservation.nSeat);
-    }
     pPlayer->m_byEntrySeat = reservation.byDoor;
     pPlayer->m_usEntryVehicle = pVehicle->GetId();
     const uint32_t uiDeadline = Now() + reservation.uiDuration;
@@ -342,11 +327,11 @@ int CVehicleEntry::PutInVehicle(CPlayer* pPlayer, int nVehicleId, int nSeat, boo
     const int nClass = pVehicle->m_nVehicleClass;
     if (nSeat == 0)
     {
-        if (pVehicle->m_Seats.byDriverState != SEAT_FREE)
+        if (!pVehicle->IsSeatFree(SEAT_DRIVER))
         {
             if (!bEjectDriver)
                 return 0;
-            if (CPlayer* pDriver = CVehicle::PlayerAt(pVehicle->m_Seats.byDriver))
+            if (CPlayer* pDriver = CVehicle::PlayerAt(pVehicle->GetSeatHolder(SEAT_DRIVER)))
             {
                 CEntityLock lock(pDriver);
                 ProcessVehicleExit(pDriver, true);

@@ -2,12 +2,12 @@
 
 #include <vector>
 
-#include "CPluginManager.h"
 #include "CServer.h"
 #include "net/Guards.h"
 #include "players/CPlayer.h"
 #include "players/CPlayerPool.h"
 #include "players/PlayerMessages.h"
+#include "plugins/CPluginManager.h"
 
 namespace
 {

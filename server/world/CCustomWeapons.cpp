@@ -4,10 +4,10 @@
 #include <cstring>
 #include <set>
 
-#include "CPluginManager.h"
 #include "CServer.h"
 #include "TextUtil.h"
 #include "net/CNetFileList.h"
+#include "plugins/CPluginManager.h"
 #include "world/WorldContent.h"
 
 namespace

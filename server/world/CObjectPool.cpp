@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "CPluginManager.h"
+#include "plugins/CPluginManager.h"
 #include "world/CStreamer.h"
 
 CObjectPool::CObjectPool(CStreamer* pStreamer) : m_pStreamer(pStreamer), m_nCount(0), m_bClosed(false)

@@ -1,8 +1,8 @@
 #include "world/CPickup.h"
 
-#include "CPluginManager.h"
 #include "CServer.h"
 #include "players/CPlayer.h"
+#include "plugins/CPluginManager.h"
 #include "world/CPickupPool.h"
 #include "world/CStreamer.h"
 #include "world/CWorldMessage.h"

@@ -3,8 +3,12 @@
 #include <cstdint>
 #include <cstring>
 
+#include "math/Vector.h"
+#include "world/CStreamGrid.h"
 #include "world/CStreamList.h"
 #include "world/CStreamNodePool.h"
+
+class CPlayer;
 
 // The streaming state of one entity kind for all 100 observers: the
 // streamed-in bits (set while the entity exists on the observer's client),
@@ -131,4 +135,94 @@ private:
     uint32_t m_auiStreamed[OBSERVERS][WORDS];
     uint32_t m_auiListed[OBSERVERS][WORDS];
     CStreamList m_aLists[OBSERVERS];
+};
+
+// A kind of entity the observers hold by id (vehicles, pickups, objects): its
+// streaming state, and what deciding it needs besides the observer. The pool
+// its entities come from is null until the pool hands itself over; the grid
+// keeps the entities by position; an entity streams in within fIn of an
+// observer and out beyond fOut. bSameWorld: an observer sees only entities of
+// exactly its own world (vehicles), not every world it can see into.
+template <int ID_LIMIT, typename TSource> class CEntityStreamKind : public CStreamKind<ID_LIMIT, false>
+{
+public:
+    using TSourceType = TSource;
+    static constexpr int ID_COUNT = ID_LIMIT;
+
+    CEntityStreamKind(float fIn, float fOut, bool bSameWorld)
+        : m_fIn(fIn), m_fOut(fOut), m_bSameWorld(bSameWorld)
+    {
+    }
+
+    TSource* Source() const { return m_pSource; }
+    void SetSource(TSource* pSource) { m_pSource = pSource; }
+    CStreamGrid& Grid() { return m_Grid; }
+    float InRadius() const { return m_fIn; }
+    float OutRadius() const { return m_fOut; }
+    bool IsSameWorldOnly() const { return m_bSameWorld; }
+
+    // Position and world of the entity; false when it does not exist.
+    bool GetState(int nId, Vector& vPosition, int& nWorld) const
+    {
+        return m_pSource && this->IsValidId(nId) && m_pSource->GetStreamState(nId, vPosition, nWorld);
+    }
+
+    // The create message to the observer (slot nObserver) first, then the bit
+    // and the list node; nothing without a pool, or when no node can be had.
+    void StreamIn(CPlayer* pObserver, int nObserver, int nId, CStreamNodePool& pool)
+    {
+        if (!m_pSource || !pool.Reserve())
+            return;
+        m_pSource->SendStreamIn(nId, pObserver);
+        this->SetStreamed(nObserver, nId);
+        this->Link(nObserver, nId, pool);
+    }
+
+    // The destroy message, then the bit; the node goes at the next prune.
+    void StreamOut(CPlayer* pObserver, int nObserver, int nId)
+    {
+        if (m_pSource)
+            m_pSource->SendStreamOut(nId, pObserver);
+        this->ClearStreamed(nObserver, nId);
+    }
+
+    // Drops the observer's nodes whose entity is streamed out or gone.
+    void PruneGone(int nObserver, CStreamNodePool& pool)
+    {
+        Vector vPosition;
+        int nWorld;
+        this->Prune(nObserver, pool, [&](int nId) { return GetState(nId, vPosition, nWorld); });
+    }
+
+    // Acts on the ids of the observer's list through a copy taken first, each
+    // only while it is still streamed in: what an act sets off (an exit event
+    // lets plugins change anything) may change the list and the bits.
+    template <typename TAct> void ForEachHeld(int nObserver, TAct&& act)
+    {
+        int anIds[ID_LIMIT];
+        const int nCount = this->Snapshot(nObserver, anIds, ID_LIMIT);
+        for (int i = 0; i < nCount; ++i)
+        {
+            if (this->IsStreamed(nObserver, anIds[i]))
+                act(anIds[i]);
+        }
+    }
+
+    // Everything the observer holds is destroyed on its client (a vehicle
+    // too, under an occupant it sees), and its list and bits are emptied for
+    // the slot's next player.
+    void DropObserver(CPlayer* pObserver, int nObserver, CStreamNodePool& pool)
+    {
+        ForEachHeld(nObserver, [&](int nId) { StreamOut(pObserver, nObserver, nId); });
+        this->ReleaseList(nObserver, pool);
+        this->ClearObserver(nObserver);
+    }
+
+private:
+    // Set by the pool for its own life.
+    TSource* m_pSource = nullptr;
+    CStreamGrid m_Grid;
+    const float m_fIn;
+    const float m_fOut;
+    const bool m_bSameWorld;
 };

@@ -1,14 +1,12 @@
 #include "world/CStreamer.h"
 
-#include <cmath>
+#include <type_traits>
 
 #include "CServer.h"
-#include "ITimeSource.h"
 #include "players/CPlayer.h"
 #include "players/CPlayerPool.h"
 #include "players/CPlayerSync.h"
 #include "players/PlayerStream.h"
-#include "world/IStreamVehicleSource.h"
 
 namespace
 {
@@ -19,19 +17,13 @@ constexpr float GRID_MAX_X = 1600.0f;
 constexpr float GRID_MAX_Y = 2000.0f;
 constexpr int GRID_CELLS = 50;
 
-constexpr int VEHICLE_PASS_FIRST = 1;
-constexpr int VEHICLE_PASS_LAST = 1000;
-
 // A player pulled out of a vehicle by the streamer has really left it, so
 // plugins hear of it as of any other exit.
 constexpr bool STREAMER_EXIT_RAISES_EVENT = true;
 
-enum EEntityKind
-{
-    KIND_VEHICLE,
-    KIND_PICKUP,
-    KIND_OBJECT,
-};
+// Vehicles add their seats to the rules every held kind shares.
+template <typename TKind>
+constexpr bool IS_VEHICLE_KIND = std::is_same_v<typename TKind::TSourceType, IStreamVehicleSource>;
 
 // The ids of the entities in the grid cells around a point. Collected first
 // and acted on afterwards, so that whatever a stream-in triggers cannot
@@ -54,16 +46,34 @@ bool InRadius(const Vector& vFrom, const Vector& vPoint, double dRadiusSquared)
 {
     return static_cast<double>(Vector::DistanceSquared(vFrom, vPoint)) <= dRadiusSquared;
 }
+
+// Vehicles are seen only in the observer's own world; pickups and objects
+// in every world the observer can see into.
+template <typename TKind> bool SeesWorld(const TKind& kind, const CPlayer* pObserver, int nWorld)
+{
+    return kind.IsSameWorldOnly() ? nWorld == pObserver->m_usWorld : pObserver->IsWorldVisible(nWorld);
+}
+
+// The vehicle a player sits in or is entering stays with it whatever the
+// distance.
+template <typename TKind> bool StaysWithThePlayer(const CPlayer* pPlayer, int nId)
+{
+    if constexpr (IS_VEHICLE_KIND<TKind>)
+        return pPlayer->m_usEntryVehicle == nId;
+    else
+        return false;
+}
 } // namespace
 
 CStreamer::CStreamer(CPlayerPool* pPlayers, uint32_t uiPlayerPassInterval, uint32_t uiVehiclePassInterval)
-    : m_pPlayerPool(pPlayers), m_uiPlayerPassInterval(uiPlayerPassInterval),
-      m_uiVehiclePassInterval(uiVehiclePassInterval)
+    : m_pPlayerPool(pPlayers), m_Vehicles(VEHICLE_IN, VEHICLE_OUT, true),
+      m_Pickups(PICKUP_IN, PICKUP_OUT, false), m_Objects(OBJECT_IN, OBJECT_OUT, false),
+      m_uiPlayerPassInterval(uiPlayerPassInterval), m_uiVehiclePassInterval(uiVehiclePassInterval)
 {
     m_PlayerGrid.Build(GRID_MIN_X, GRID_MIN_Y, GRID_MAX_X, GRID_MAX_Y, GRID_CELLS, GRID_CELLS);
-    m_VehicleGrid.Build(GRID_MIN_X, GRID_MIN_Y, GRID_MAX_X, GRID_MAX_Y, GRID_CELLS, GRID_CELLS);
-    m_PickupGrid.Build(GRID_MIN_X, GRID_MIN_Y, GRID_MAX_X, GRID_MAX_Y, GRID_CELLS, GRID_CELLS);
-    m_ObjectGrid.Build(GRID_MIN_X, GRID_MIN_Y, GRID_MAX_X, GRID_MAX_Y, GRID_CELLS, GRID_CELLS);
+    m_Vehicles.Grid().Build(GRID_MIN_X, GRID_MIN_Y, GRID_MAX_X, GRID_MAX_Y, GRID_CELLS, GRID_CELLS);
+    m_Pickups.Grid().Build(GRID_MIN_X, GRID_MIN_Y, GRID_MAX_X, GRID_MAX_Y, GRID_CELLS, GRID_CELLS);
+    m_Objects.Grid().Build(GRID_MIN_X, GRID_MIN_Y, GRID_MAX_X, GRID_MAX_Y, GRID_CELLS, GRID_CELLS);
 }
 
 CStreamer::~CStreamer() = default;
@@ -78,21 +88,6 @@ CPlayer* CStreamer::GetPlayer(int nSlot) const
         return nullptr;
     CPlayer* pPlayer = m_pPlayerPool->Get(nSlot);
     return (pPlayer && !pPlayer->IsDeleted()) ? pPlayer : nullptr;
-}
-
-bool CStreamer::GetVehicleState(int nId, Vector& vPosition, int& nWorld) const
-{
-    return m_pVehicles && m_Vehicles.IsValidId(nId) && m_pVehicles->GetStreamState(nId, vPosition, nWorld);
-}
-
-bool CStreamer::GetPickupState(int nId, Vector& vPosition, int& nWorld) const
-{
-    return m_pPickups && m_Pickups.IsValidId(nId) && m_pPickups->GetStreamState(nId, vPosition, nWorld);
-}
-
-bool CStreamer::GetObjectState(int nId, Vector& vPosition, int& nWorld) const
-{
-    return m_pObjects && m_Objects.IsValidId(nId) && m_pObjects->GetStreamState(nId, vPosition, nWorld);
 }
 
 bool CStreamer::IsPlayerStreamed(const CPlayer* pObserver, const CPlayer* pTarget) const
@@ -182,96 +177,51 @@ void CStreamer::PlayerOut(CPlayer* pObserver, CPlayer* pTarget)
     m_Players.ClearStreamed(pObserver->GetSlot(), pTarget->GetSlot());
 }
 
-void CStreamer::VehicleIn(CPlayer* pObserver, int nVehicleId)
-{
-    if (!m_pVehicles || !m_NodePool.Reserve())
-        return;
-    const int nObserver = pObserver->GetSlot();
-    m_pVehicles->SendStreamIn(nVehicleId, pObserver);
-    m_Vehicles.SetStreamed(nObserver, nVehicleId);
-    m_Vehicles.Link(nObserver, nVehicleId, m_NodePool);
-}
-
 // A vehicle never vanishes from under an occupant the observer can see,
-// unless it is forced out because it is going away.
-bool CStreamer::VehicleOut(CPlayer* pObserver, int nVehicleId, bool bForce)
+// unless it is forced out because it is going away. False when it stays.
+template <typename TKind> bool CStreamer::EntityOut(TKind& kind, CPlayer* pObserver, int nId, bool bForce)
 {
-    if (!m_pVehicles)
-        return false;
     const int nObserver = pObserver->GetSlot();
-    uint8_t abySeats[IStreamVehicleSource::SEAT_COUNT];
-    if (!bForce && m_pVehicles->GetSeats(nVehicleId, abySeats))
+    if constexpr (IS_VEHICLE_KIND<TKind>)
     {
-        for (uint8_t bySeat : abySeats)
+        if (!kind.Source())
+            return false;
+        uint8_t abySeats[IStreamVehicleSource::SEAT_COUNT];
+        if (!bForce && kind.Source()->GetSeats(nId, abySeats))
         {
-            if (bySeat != NO_PLAYER && m_Players.IsStreamed(nObserver, bySeat))
-                return false;
+            for (uint8_t bySeat : abySeats)
+            {
+                if (bySeat != NO_PLAYER && m_Players.IsStreamed(nObserver, bySeat))
+                    return false;
+            }
         }
     }
-    m_pVehicles->SendStreamOut(nVehicleId, pObserver);
-    m_Vehicles.ClearStreamed(nObserver, nVehicleId);
+    kind.StreamOut(pObserver, nObserver, nId);
     return true;
 }
 
-void CStreamer::PickupIn(CPlayer* pObserver, int nPickupId)
-{
-    if (!m_pPickups || !m_NodePool.Reserve())
-        return;
-    m_pPickups->SendStreamIn(nPickupId, pObserver);
-    m_Pickups.SetStreamed(pObserver->GetSlot(), nPickupId);
-    m_Pickups.Link(pObserver->GetSlot(), nPickupId, m_NodePool);
-}
-
-void CStreamer::PickupOut(CPlayer* pObserver, int nPickupId)
-{
-    if (m_pPickups)
-        m_pPickups->SendStreamOut(nPickupId, pObserver);
-    m_Pickups.ClearStreamed(pObserver->GetSlot(), nPickupId);
-}
-
-void CStreamer::ObjectIn(CPlayer* pObserver, int nObjectId)
-{
-    if (!m_pObjects || !m_NodePool.Reserve())
-        return;
-    m_pObjects->SendStreamIn(nObjectId, pObserver);
-    m_Objects.SetStreamed(pObserver->GetSlot(), nObjectId);
-    m_Objects.Link(pObserver->GetSlot(), nObjectId, m_NodePool);
-}
-
-void CStreamer::ObjectOut(CPlayer* pObserver, int nObjectId)
-{
-    if (m_pObjects)
-        m_pObjects->SendStreamOut(nObjectId, pObserver);
-    m_Objects.ClearStreamed(pObserver->GetSlot(), nObjectId);
-}
-
 // ---------------------------------------------------------------------------
-// Pruning: stale nodes (streamed out, or entity gone) leave their lists here.
+// Lists. Pruning drops stale nodes (streamed out, or entity gone); walks go
+// through a copy of a list's ids, and every pair is checked again before it
+// is acted on: an exit event may let a plugin change anything, the walked
+// list included, while the walk goes on.
 
 void CStreamer::PrunePlayerList(int nTarget)
 {
     m_Players.Prune(nTarget, m_NodePool, [this](int nObserver) { return GetPlayer(nObserver) != nullptr; });
 }
 
-void CStreamer::PruneVehicleList(int nObserver)
+// The existing players on the target's observer list that still see it.
+template <typename TAct> void CStreamer::ForEachObserver(int nTarget, TAct&& act)
 {
-    Vector vPosition;
-    int nWorld;
-    m_Vehicles.Prune(nObserver, m_NodePool, [&](int nId) { return GetVehicleState(nId, vPosition, nWorld); });
-}
-
-void CStreamer::PrunePickupList(int nObserver)
-{
-    Vector vPosition;
-    int nWorld;
-    m_Pickups.Prune(nObserver, m_NodePool, [&](int nId) { return GetPickupState(nId, vPosition, nWorld); });
-}
-
-void CStreamer::PruneObjectList(int nObserver)
-{
-    Vector vPosition;
-    int nWorld;
-    m_Objects.Prune(nObserver, m_NodePool, [&](int nId) { return GetObjectState(nId, vPosition, nWorld); });
+    int anIds[MAX_PLAYERS];
+    const int nCount = m_Players.Snapshot(nTarget, anIds, MAX_PLAYERS);
+    for (int i = 0; i < nCount; ++i)
+    {
+        CPlayer* pObserver = GetPlayer(anIds[i]);
+        if (pObserver && m_Players.IsStreamed(anIds[i], nTarget))
+            act(pObserver);
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -285,40 +235,53 @@ void CStreamer::RunVehicleExit(CPlayer* pPlayer)
     ProcessVehicleExit(pPlayer, STREAMER_EXIT_RAISES_EVENT);
 }
 
+// The occupants the filter names leave their seats, driver first.
+template <typename TFilter> void CStreamer::ExitOccupants(int nVehicleId, TFilter&& bLeaves)
+{
+    uint8_t abySeats[IStreamVehicleSource::SEAT_COUNT];
+    if (!m_Vehicles.Source() || !m_Vehicles.Source()->GetSeats(nVehicleId, abySeats))
+        return;
+    for (uint8_t bySeat : abySeats)
+    {
+        CPlayer* pOccupant = GetPlayer(bySeat);
+        if (pOccupant && bLeaves(pOccupant))
+            RunVehicleExit(pOccupant);
+    }
+}
+
 void CStreamer::ReassignVehicle(int nVehicleId)
 {
-    if (m_pVehicles)
-        m_pVehicles->Reassign(nVehicleId);
+    if (m_Vehicles.Source())
+        m_Vehicles.Source()->Reassign(nVehicleId);
 }
 
 void CStreamer::ReassignVehiclesOf(const CPlayer* pPlayer)
 {
-    if (!m_pVehicles)
+    IStreamVehicleSource* pVehicles = m_Vehicles.Source();
+    if (!pVehicles)
         return;
     int anIds[VEHICLE_ID_LIMIT];
-    int nCount = m_pVehicles->GetActiveVehicles(anIds, VEHICLE_ID_LIMIT);
+    int nCount = pVehicles->GetActiveVehicles(anIds, VEHICLE_ID_LIMIT);
     nCount = nCount > VEHICLE_ID_LIMIT ? VEHICLE_ID_LIMIT : nCount;
     for (int i = 0; i < nCount; ++i)
     {
-        if (m_pVehicles->GetAssignedPlayer(anIds[i]) == pPlayer->GetSlot())
+        if (pVehicles->GetAssignedPlayer(anIds[i]) == pPlayer->GetSlot())
             ReassignVehicle(anIds[i]);
     }
 }
 
 // ---------------------------------------------------------------------------
-// StreamPlayer. Lists are walked through a copy of their ids, and every pair
-// is checked again before it is acted on: an exit event may let a plugin
-// change anything, this player's lists included, while the walk goes on.
+// StreamPlayer
 
 void CStreamer::StreamPlayer(CPlayer* pPlayer)
 {
     if (!pPlayer || pPlayer->GetSlot() >= MAX_PLAYERS || pPlayer->IsDeleted())
         return;
     CEntityLock lock(pPlayer);
-    StreamOutObjects(pPlayer);
-    StreamOutPickups(pPlayer);
+    StreamOutEntities(m_Objects, pPlayer);
+    StreamOutEntities(m_Pickups, pPlayer);
     StreamOutObservers(pPlayer);
-    StreamOutVehicles(pPlayer);
+    StreamOutEntities(m_Vehicles, pPlayer);
     if (pPlayer->m_bSpawned)
         StreamInAround(pPlayer, pPlayer, false);
     if (pPlayer->m_bySpectateTarget != NO_SPECTATE_TARGET)
@@ -329,89 +292,63 @@ void CStreamer::StreamPlayer(CPlayer* pPlayer)
     }
 }
 
-void CStreamer::StreamOutObjects(CPlayer* pPlayer)
+// Out beyond the outer radius or out of the player's worlds. The vehicle a
+// player sits in or is entering stays with it whatever the distance (moved
+// to another world, it takes the player out of the seat first), and a
+// vehicle the player simulated and no longer holds goes to someone else.
+template <typename TKind> void CStreamer::StreamOutEntities(TKind& kind, CPlayer* pPlayer)
 {
     const int nSlot = pPlayer->GetSlot();
-    PruneObjectList(nSlot);
-    int anIds[OBJECT_ID_LIMIT];
-    const int nCount = m_Objects.Snapshot(nSlot, anIds, OBJECT_ID_LIMIT);
-    for (int i = 0; i < nCount; ++i)
-    {
-        Vector vPosition;
-        int nWorld;
-        if (!m_Objects.IsStreamed(nSlot, anIds[i]) || !GetObjectState(anIds[i], vPosition, nWorld))
-            continue;
-        if (!InCombinedRange(pPlayer, vPosition, OBJECT_OUT) || !pPlayer->IsWorldVisible(nWorld))
-            ObjectOut(pPlayer, anIds[i]);
-    }
+    kind.PruneGone(nSlot, m_NodePool);
+    kind.ForEachHeld(
+        nSlot,
+        [&](int nId)
+        {
+            Vector vPosition;
+            int nWorld;
+            if (!kind.GetState(nId, vPosition, nWorld))
+                return;
+            if constexpr (IS_VEHICLE_KIND<TKind>)
+            {
+                if (!LeaveVehicleOfAnotherWorld(pPlayer, nId, vPosition, nWorld))
+                    return;
+            }
+            if (!StaysWithThePlayer<TKind>(pPlayer, nId) &&
+                (!InCombinedRange(pPlayer, vPosition, kind.OutRadius()) || !SeesWorld(kind, pPlayer, nWorld)))
+                EntityOut(kind, pPlayer, nId);
+            if constexpr (IS_VEHICLE_KIND<TKind>)
+            {
+                if (!kind.IsStreamed(nSlot, nId) && kind.Source() &&
+                    kind.Source()->GetAssignedPlayer(nId) == nSlot)
+                    ReassignVehicle(nId);
+            }
+        });
 }
 
-void CStreamer::StreamOutPickups(CPlayer* pPlayer)
+// False when the exit event ended the vehicle's turn: it moved the player (a
+// nested pass streamed the vehicle out already) or replaced the vehicle in
+// its slot. Otherwise the vehicle's state is read again.
+bool CStreamer::LeaveVehicleOfAnotherWorld(CPlayer* pPlayer, int nId, Vector& vPosition, int& nWorld)
 {
-    const int nSlot = pPlayer->GetSlot();
-    PrunePickupList(nSlot);
-    int anIds[PICKUP_ID_LIMIT];
-    const int nCount = m_Pickups.Snapshot(nSlot, anIds, PICKUP_ID_LIMIT);
-    for (int i = 0; i < nCount; ++i)
-    {
-        Vector vPosition;
-        int nWorld;
-        if (!m_Pickups.IsStreamed(nSlot, anIds[i]) || !GetPickupState(anIds[i], vPosition, nWorld))
-            continue;
-        if (!InCombinedRange(pPlayer, vPosition, PICKUP_OUT) || !pPlayer->IsWorldVisible(nWorld))
-            PickupOut(pPlayer, anIds[i]);
-    }
+    if (nWorld == pPlayer->m_usWorld || pPlayer->m_usEntryVehicle != nId)
+        return true;
+    RunVehicleExit(pPlayer);
+    return !pPlayer->IsMarkedForDeletion() && m_Vehicles.IsStreamed(pPlayer->GetSlot(), nId) &&
+           m_Vehicles.GetState(nId, vPosition, nWorld);
 }
 
 // The outer test is made from each observer's side: it is the observer whose
 // client would drop this player.
 void CStreamer::StreamOutObservers(CPlayer* pPlayer)
 {
-    const int nSlot = pPlayer->GetSlot();
-    PrunePlayerList(nSlot);
-    int anIds[MAX_PLAYERS];
-    const int nCount = m_Players.Snapshot(nSlot, anIds, MAX_PLAYERS);
-    for (int i = 0; i < nCount; ++i)
-    {
-        CPlayer* pObserver = GetPlayer(anIds[i]);
-        if (!pObserver || !m_Players.IsStreamed(anIds[i], nSlot))
-            continue;
-        if (!InCombinedRange(pObserver, pPlayer->m_vPosition, PLAYER_OUT) ||
-            pObserver->m_usWorld != pPlayer->m_usWorld)
-            PlayerOut(pObserver, pPlayer);
-    }
-}
-
-// The vehicle a player sits in or is entering stays with it whatever the
-// distance; moved to another world it takes the player out of the seat first.
-void CStreamer::StreamOutVehicles(CPlayer* pPlayer)
-{
-    const int nSlot = pPlayer->GetSlot();
-    PruneVehicleList(nSlot);
-    int anIds[VEHICLE_ID_LIMIT];
-    const int nCount = m_Vehicles.Snapshot(nSlot, anIds, VEHICLE_ID_LIMIT);
-    for (int i = 0; i < nCount; ++i)
-    {
-        const int nId = anIds[i];
-        Vector vPosition;
-        int nWorld;
-        if (!m_Vehicles.IsStreamed(nSlot, nId) || !GetVehicleState(nId, vPosition, nWorld))
-            continue;
-        if (nWorld != pPlayer->m_usWorld && pPlayer->m_usEntryVehicle == nId)
-        {
-            RunVehicleExit(pPlayer);
-            // The exit event may have moved the player (a nested pass streamed
-            // the vehicle out already) or replaced the vehicle in its slot.
-            if (pPlayer->IsMarkedForDeletion() || !m_Vehicles.IsStreamed(nSlot, nId) ||
-                !GetVehicleState(nId, vPosition, nWorld))
-                continue;
-        }
-        if (pPlayer->m_usEntryVehicle != nId &&
-            (!InCombinedRange(pPlayer, vPosition, VEHICLE_OUT) || nWorld != pPlayer->m_usWorld))
-            VehicleOut(pPlayer, nId, false);
-        if (!m_Vehicles.IsStreamed(nSlot, nId) && m_pVehicles && m_pVehicles->GetAssignedPlayer(nId) == nSlot)
-            ReassignVehicle(nId);
-    }
+    PrunePlayerList(pPlayer->GetSlot());
+    ForEachObserver(pPlayer->GetSlot(),
+                    [&](CPlayer* pObserver)
+                    {
+                        if (!InCombinedRange(pObserver, pPlayer->m_vPosition, PLAYER_OUT) ||
+                            pObserver->m_usWorld != pPlayer->m_usWorld)
+                            PlayerOut(pObserver, pPlayer);
+                    });
 }
 
 // Candidates come from the grid cells around the centre (the player itself,
@@ -419,31 +356,32 @@ void CStreamer::StreamOutVehicles(CPlayer* pPlayer)
 void CStreamer::StreamInAround(CPlayer* pPlayer, CPlayer* pCentre, bool bSpectating)
 {
     const Vector vCentre = pCentre->m_vPosition;
-    StreamInVehiclesAround(pPlayer, vCentre, bSpectating);
+    StreamInEntitiesAround(m_Vehicles, pPlayer, vCentre, bSpectating);
     StreamInPlayersAround(pPlayer, vCentre, bSpectating);
-    StreamInPickupsAround(pPlayer, vCentre, bSpectating);
-    StreamInObjectsAround(pPlayer, vCentre, bSpectating);
+    StreamInEntitiesAround(m_Pickups, pPlayer, vCentre, bSpectating);
+    StreamInEntitiesAround(m_Objects, pPlayer, vCentre, bSpectating);
 }
 
-void CStreamer::StreamInVehiclesAround(CPlayer* pPlayer, const Vector& vCentre, bool bSpectating)
+template <typename TKind>
+void CStreamer::StreamInEntitiesAround(TKind& kind, CPlayer* pPlayer, const Vector& vCentre, bool bSpectating)
 {
-    if (!m_pVehicles)
+    if (!kind.Source())
         return;
     const int nSlot = pPlayer->GetSlot();
-    int anIds[VEHICLE_ID_LIMIT];
-    const int nCount = CollectIds(m_VehicleGrid, *m_pVehicles, vCentre, VEHICLE_IN, anIds);
+    int anIds[TKind::ID_COUNT];
+    const int nCount = CollectIds(kind.Grid(), *kind.Source(), vCentre, kind.InRadius(), anIds);
     for (int i = 0; i < nCount; ++i)
     {
         const int nId = anIds[i];
         Vector vPosition;
         int nWorld;
-        if (m_Vehicles.IsStreamed(nSlot, nId) || !GetVehicleState(nId, vPosition, nWorld) ||
-            nWorld != pPlayer->m_usWorld)
+        if (kind.IsStreamed(nSlot, nId) || !kind.GetState(nId, vPosition, nWorld) ||
+            !SeesWorld(kind, pPlayer, nWorld))
             continue;
-        const bool bInRange = bSpectating ? IsInSpectatorRange(pPlayer, vPosition, VEHICLE_IN)
-                                          : IsInStreamRange(pPlayer, vPosition, VEHICLE_IN);
+        const bool bInRange = bSpectating ? IsInSpectatorRange(pPlayer, vPosition, kind.InRadius())
+                                          : IsInStreamRange(pPlayer, vPosition, kind.InRadius());
         if (bInRange)
-            VehicleIn(pPlayer, nId);
+            kind.StreamIn(pPlayer, nSlot, nId, m_NodePool);
     }
 }
 
@@ -479,151 +417,14 @@ void CStreamer::StreamInPlayersAround(CPlayer* pPlayer, const Vector& vCentre, b
     }
 }
 
-void CStreamer::StreamInPickupsAround(CPlayer* pPlayer, const Vector& vCentre, bool bSpectating)
-{
-    if (!m_pPickups)
-        return;
-    const int nSlot = pPlayer->GetSlot();
-    int anIds[PICKUP_ID_LIMIT];
-    const int nCount = CollectIds(m_PickupGrid, *m_pPickups, vCentre, PICKUP_IN, anIds);
-    for (int i = 0; i < nCount; ++i)
-    {
-        const int nId = anIds[i];
-        Vector vPosition;
-        int nWorld;
-        if (m_Pickups.IsStreamed(nSlot, nId) || !GetPickupState(nId, vPosition, nWorld) ||
-            !pPlayer->IsWorldVisible(nWorld))
-            continue;
-        const bool bInRange = bSpectating ? IsInSpectatorRange(pPlayer, vPosition, PICKUP_IN)
-                                          : IsInStreamRange(pPlayer, vPosition, PICKUP_IN);
-        if (bInRange)
-            PickupIn(pPlayer, nId);
-    }
-}
-
-void CStreamer::StreamInObjectsAround(CPlayer* pPlayer, const Vector& vCentre, bool bSpectating)
-{
-    if (!m_pObjects)
-        return;
-    const int nSlot = pPlayer->GetSlot();
-    int anIds[OBJECT_ID_LIMIT];
-    const int nCount = CollectIds(m_ObjectGrid, *m_pObjects, vCentre, OBJECT_IN, anIds);
-    for (int i = 0; i < nCount; ++i)
-    {
-        const int nId = anIds[i];
-        Vector vPosition;
-        int nWorld;
-        if (m_Objects.IsStreamed(nSlot, nId) || !GetObjectState(nId, vPosition, nWorld) ||
-            !pPlayer->IsWorldVisible(nWorld))
-            continue;
-        const bool bInRange = bSpectating ? IsInSpectatorRange(pPlayer, vPosition, OBJECT_IN)
-                                          : IsInStreamRange(pPlayer, vPosition, OBJECT_IN);
-        if (bInRange)
-            ObjectIn(pPlayer, nId);
-    }
-}
-
-// ---------------------------------------------------------------------------
-// Process: one player and one vehicle per tick; a pass over all of them
-// starts at most once per interval. Intervals are measured as differences so
-// that the wrap of the millisecond clock does not stall the passes.
-
-void CStreamer::Process(uint32_t uiNow)
-{
-    ITimeSource* pTime = GetTimeSource();
-    const uint64_t ullStart = pTime->GetMicroseconds();
-    RunPlayerPass(uiNow);
-    const uint64_t ullPlayersDone = pTime->GetMicroseconds();
-    RunVehiclePass(uiNow);
-    const uint64_t ullVehiclesDone = pTime->GetMicroseconds();
-    if (g_pServer)
-    {
-        g_pServer->AddPerfTime(PERF_STREAMING, ullPlayersDone - ullStart);
-        g_pServer->AddPerfTime(PERF_VEHICLE_PROXIMITY, ullVehiclesDone - ullPlayersDone);
-    }
-}
-
-void CStreamer::RunPlayerPass(uint32_t uiNow)
-{
-    if (m_nNextPlayer == 0)
-    {
-        if (uiNow - m_uiPlayerPassStarted < m_uiPlayerPassInterval)
-            return;
-        m_uiPlayerPassStarted = uiNow;
-    }
-    for (int nSlot = m_nNextPlayer; nSlot < MAX_PLAYERS; ++nSlot)
-    {
-        CPlayer* pPlayer = GetPlayer(nSlot);
-        if (!pPlayer)
-            continue;
-        m_nNextPlayer = nSlot + 1 < MAX_PLAYERS ? nSlot + 1 : 0;
-        StreamPlayer(pPlayer);
-        return;
-    }
-    m_nNextPlayer = 0;
-}
-
-void CStreamer::RunVehiclePass(uint32_t uiNow)
-{
-    if (m_nNextVehicle == VEHICLE_PASS_FIRST)
-    {
-        if (uiNow - m_uiVehiclePassStarted < m_uiVehiclePassInterval)
-            return;
-        m_uiVehiclePassStarted = uiNow;
-    }
-    Vector vPosition;
-    int nWorld;
-    for (int nId = m_nNextVehicle; nId <= VEHICLE_PASS_LAST; ++nId)
-    {
-        if (!GetVehicleState(nId, vPosition, nWorld))
-            continue;
-        m_nNextVehicle = nId + 1 <= VEHICLE_PASS_LAST ? nId + 1 : VEHICLE_PASS_FIRST;
-        CheckVehicleProximity(nId);
-        return;
-    }
-    m_nNextVehicle = VEHICLE_PASS_FIRST;
-}
-
 void CStreamer::StreamVehicleIn(CPlayer* pPlayer, int nVehicleId)
 {
     Vector vPosition;
     int nWorld;
     if (pPlayer && m_Vehicles.IsValidPair(pPlayer->GetSlot(), nVehicleId) &&
-        !m_Vehicles.IsStreamed(pPlayer->GetSlot(), nVehicleId) && GetVehicleState(nVehicleId, vPosition, nWorld))
-        VehicleIn(pPlayer, nVehicleId);
-}
-
-// Only a vehicle nobody sits in (or one already given to its nearest player)
-// looks for the nearest player; strictly nearer wins, a tie keeps the first.
-void CStreamer::CheckVehicleProximity(int nVehicleId)
-{
-    Vector vPosition;
-    int nWorld;
-    if (!GetVehicleState(nVehicleId, vPosition, nWorld))
-        return;
-    const int nState = m_pVehicles->GetOccupancyState(nVehicleId);
-    if (nState != 0 && nState != 4)
-        return;
-    float fBest = PROXIMITY_RADIUS * PROXIMITY_RADIUS;
-    int nChosen = -1;
-    m_PlayerGrid.QueryEach(vPosition.x, vPosition.y, PROXIMITY_RADIUS,
-                           [&](void* pEntity)
-                           {
-                               const CPlayer* pCandidate = static_cast<const CPlayer*>(pEntity);
-                               if (!m_Vehicles.IsStreamed(pCandidate->GetSlot(), nVehicleId))
-                                   return;
-                               const float fDistance =
-                                   Vector::DistanceSquared(vPosition, pCandidate->m_vPosition);
-                               if (fBest > fDistance)
-                               {
-                                   fBest = fDistance;
-                                   nChosen = pCandidate->GetSlot();
-                               }
-                           });
-    if (nChosen < 0)
-        m_pVehicles->OfferNearestPlayer(nVehicleId, NO_PLAYER, PROXIMITY_RADIUS);
-    else
-        m_pVehicles->OfferNearestPlayer(nVehicleId, nChosen, std::sqrt(fBest));
+        !m_Vehicles.IsStreamed(pPlayer->GetSlot(), nVehicleId) &&
+        m_Vehicles.GetState(nVehicleId, vPosition, nWorld))
+        m_Vehicles.StreamIn(pPlayer, pPlayer->GetSlot(), nVehicleId, m_NodePool);
 }
 
 // ---------------------------------------------------------------------------
@@ -633,28 +434,18 @@ void CStreamer::ForEachObserverOfPlayer(CPlayer* pTarget, PlayerObserverCallback
 {
     if (!pTarget || !pfnCallback || !m_Players.IsValidObserver(pTarget->GetSlot()))
         return;
-    const int nTarget = pTarget->GetSlot();
-    PrunePlayerList(nTarget);
-    int anIds[MAX_PLAYERS];
-    const int nCount = m_Players.Snapshot(nTarget, anIds, MAX_PLAYERS);
-    for (int i = 0; i < nCount; ++i)
-    {
-        CPlayer* pObserver = GetPlayer(anIds[i]);
-        if (pObserver && m_Players.IsStreamed(anIds[i], nTarget))
-            pfnCallback(pObserver, pTarget, pUser);
-    }
+    PrunePlayerList(pTarget->GetSlot());
+    ForEachObserver(pTarget->GetSlot(), [&](CPlayer* pObserver) { pfnCallback(pObserver, pTarget, pUser); });
 }
 
-void CStreamer::ForEachEntityObserver(int nKind, int nId, EntityObserverCallback pfnCallback, void* pUser)
+template <typename TKind>
+void CStreamer::ForEachEntityObserver(TKind& kind, int nId, EntityObserverCallback pfnCallback, void* pUser)
 {
     if (!pfnCallback)
         return;
     for (int nSlot = 0; nSlot < MAX_PLAYERS; ++nSlot)
     {
-        const bool bStreamed = nKind == KIND_VEHICLE  ? m_Vehicles.IsStreamed(nSlot, nId)
-                               : nKind == KIND_PICKUP ? m_Pickups.IsStreamed(nSlot, nId)
-                                                      : m_Objects.IsStreamed(nSlot, nId);
-        CPlayer* pObserver = bStreamed ? GetPlayer(nSlot) : nullptr;
+        CPlayer* pObserver = kind.IsStreamed(nSlot, nId) ? GetPlayer(nSlot) : nullptr;
         if (pObserver)
             pfnCallback(pObserver, nId, pUser);
     }
@@ -662,17 +453,17 @@ void CStreamer::ForEachEntityObserver(int nKind, int nId, EntityObserverCallback
 
 void CStreamer::ForEachObserverOfVehicle(int nVehicleId, EntityObserverCallback pfnCallback, void* pUser)
 {
-    ForEachEntityObserver(KIND_VEHICLE, nVehicleId, pfnCallback, pUser);
+    ForEachEntityObserver(m_Vehicles, nVehicleId, pfnCallback, pUser);
 }
 
 void CStreamer::ForEachObserverOfPickup(int nPickupId, EntityObserverCallback pfnCallback, void* pUser)
 {
-    ForEachEntityObserver(KIND_PICKUP, nPickupId, pfnCallback, pUser);
+    ForEachEntityObserver(m_Pickups, nPickupId, pfnCallback, pUser);
 }
 
 void CStreamer::ForEachObserverOfObject(int nObjectId, EntityObserverCallback pfnCallback, void* pUser)
 {
-    ForEachEntityObserver(KIND_OBJECT, nObjectId, pfnCallback, pUser);
+    ForEachEntityObserver(m_Objects, nObjectId, pfnCallback, pUser);
 }
 
 // Candidates are collected before any callback runs, so a callback may do
@@ -709,147 +500,109 @@ void CStreamer::ForEachPlayerInArea(float fX, float fY, float fRadius, PlayerAre
 // ---------------------------------------------------------------------------
 // Entity changes
 
-void CStreamer::UpdateVehicle(int nVehicleId)
+// Every player in turn: in within the inner radius, out beyond the outer one
+// or out of the player's worlds.
+template <typename TKind>
+void CStreamer::DecideForEveryPlayer(TKind& kind, int nId, const Vector& vPosition, int nWorld)
 {
-    Vector vPosition;
-    int nWorld;
-    if (!GetVehicleState(nVehicleId, vPosition, nWorld))
-        return;
-    // Occupants do not follow their vehicle into another world.
-    uint8_t abySeats[IStreamVehicleSource::SEAT_COUNT];
-    if (m_pVehicles->GetSeats(nVehicleId, abySeats))
-    {
-        for (uint8_t bySeat : abySeats)
-        {
-            CPlayer* pOccupant = GetPlayer(bySeat);
-            if (pOccupant && pOccupant->m_usWorld != nWorld)
-                RunVehicleExit(pOccupant);
-        }
-    }
-    // An exit event may have changed or removed the vehicle.
-    if (!GetVehicleState(nVehicleId, vPosition, nWorld))
-        return;
-    const int nAssigned = m_pVehicles->GetAssignedPlayer(nVehicleId);
-    if (GetPlayer(nAssigned) && !m_Vehicles.IsStreamed(nAssigned, nVehicleId))
-        ReassignVehicle(nVehicleId);
     for (int nSlot = 0; nSlot < MAX_PLAYERS; ++nSlot)
     {
         CPlayer* pPlayer = GetPlayer(nSlot);
         if (!pPlayer)
             continue;
-        if (!m_Vehicles.IsStreamed(nSlot, nVehicleId))
+        const bool bSees = SeesWorld(kind, pPlayer, nWorld);
+        if (kind.IsStreamed(nSlot, nId))
         {
-            if (nWorld == pPlayer->m_usWorld && InCombinedRange(pPlayer, vPosition, VEHICLE_IN))
-                VehicleIn(pPlayer, nVehicleId);
+            if (!StaysWithThePlayer<TKind>(pPlayer, nId) &&
+                (!bSees || !InCombinedRange(pPlayer, vPosition, kind.OutRadius())))
+                EntityOut(kind, pPlayer, nId);
         }
-        else if (pPlayer->m_usEntryVehicle != nVehicleId &&
-                 (nWorld != pPlayer->m_usWorld || !InCombinedRange(pPlayer, vPosition, VEHICLE_OUT)))
-            VehicleOut(pPlayer, nVehicleId, false);
+        else if (bSees && InCombinedRange(pPlayer, vPosition, kind.InRadius()))
+            kind.StreamIn(pPlayer, nSlot, nId, m_NodePool);
     }
+}
+
+void CStreamer::UpdateVehicle(int nVehicleId)
+{
+    Vector vPosition;
+    int nWorld;
+    if (!m_Vehicles.GetState(nVehicleId, vPosition, nWorld))
+        return;
+    // Occupants do not follow their vehicle into another world.
+    ExitOccupants(nVehicleId, [&](const CPlayer* pOccupant) { return pOccupant->m_usWorld != nWorld; });
+    // An exit event may have changed or removed the vehicle.
+    if (!m_Vehicles.GetState(nVehicleId, vPosition, nWorld))
+        return;
+    const int nAssigned = m_Vehicles.Source()->GetAssignedPlayer(nVehicleId);
+    if (GetPlayer(nAssigned) && !m_Vehicles.IsStreamed(nAssigned, nVehicleId))
+        ReassignVehicle(nVehicleId);
+    DecideForEveryPlayer(m_Vehicles, nVehicleId, vPosition, nWorld);
 }
 
 void CStreamer::UpdatePickup(int nPickupId)
 {
     Vector vPosition;
     int nWorld;
-    if (!GetPickupState(nPickupId, vPosition, nWorld))
-        return;
-    for (int nSlot = 0; nSlot < MAX_PLAYERS; ++nSlot)
-    {
-        CPlayer* pPlayer = GetPlayer(nSlot);
-        if (!pPlayer)
-            continue;
-        const bool bVisible = pPlayer->IsWorldVisible(nWorld);
-        if (m_Pickups.IsStreamed(nSlot, nPickupId))
-        {
-            if (!bVisible || !InCombinedRange(pPlayer, vPosition, PICKUP_OUT))
-                PickupOut(pPlayer, nPickupId);
-        }
-        else if (bVisible && InCombinedRange(pPlayer, vPosition, PICKUP_IN))
-            PickupIn(pPlayer, nPickupId);
-    }
+    if (m_Pickups.GetState(nPickupId, vPosition, nWorld))
+        DecideForEveryPlayer(m_Pickups, nPickupId, vPosition, nWorld);
 }
 
 void CStreamer::UpdateObject(int nObjectId)
 {
     Vector vPosition;
     int nWorld;
-    if (!GetObjectState(nObjectId, vPosition, nWorld))
-        return;
-    for (int nSlot = 0; nSlot < MAX_PLAYERS; ++nSlot)
-    {
-        CPlayer* pPlayer = GetPlayer(nSlot);
-        if (!pPlayer)
-            continue;
-        const bool bVisible = pPlayer->IsWorldVisible(nWorld);
-        if (m_Objects.IsStreamed(nSlot, nObjectId))
-        {
-            if (!bVisible || !InCombinedRange(pPlayer, vPosition, OBJECT_OUT))
-                ObjectOut(pPlayer, nObjectId);
-        }
-        else if (bVisible && InCombinedRange(pPlayer, vPosition, OBJECT_IN))
-            ObjectIn(pPlayer, nObjectId);
-    }
+    if (m_Objects.GetState(nObjectId, vPosition, nWorld))
+        DecideForEveryPlayer(m_Objects, nObjectId, vPosition, nWorld);
 }
 
 // ---------------------------------------------------------------------------
 // Removals
 
-// A vehicle that is going away is destroyed on every client even under a
-// visible occupant: nothing would ever stream it out later.
-void CStreamer::RemoveVehicle(int nVehicleId)
+// An entity that is going away is destroyed on every client, a vehicle even
+// under a visible occupant: nothing would ever stream it out later.
+template <typename TKind> void CStreamer::StreamOutEverywhere(TKind& kind, int nId)
 {
-    if (!m_pVehicles || !m_Vehicles.IsValidId(nVehicleId))
-        return;
-    m_pVehicles->ReleaseAssignment(nVehicleId);
-    uint8_t abySeats[IStreamVehicleSource::SEAT_COUNT];
-    if (m_pVehicles->GetSeats(nVehicleId, abySeats))
-    {
-        for (uint8_t bySeat : abySeats)
-        {
-            CPlayer* pOccupant = GetPlayer(bySeat);
-            if (pOccupant)
-                RunVehicleExit(pOccupant);
-        }
-    }
     for (int nSlot = 0; nSlot < MAX_PLAYERS; ++nSlot)
     {
-        if (!m_Vehicles.IsStreamed(nSlot, nVehicleId))
+        if (!kind.IsStreamed(nSlot, nId))
             continue;
         CPlayer* pPlayer = GetPlayer(nSlot);
         if (pPlayer)
-            VehicleOut(pPlayer, nVehicleId, true);
+            EntityOut(kind, pPlayer, nId, true);
         else
-            m_Vehicles.ClearStreamed(nSlot, nVehicleId);
+            kind.ClearStreamed(nSlot, nId);
     }
+}
+
+void CStreamer::RemoveVehicle(int nVehicleId)
+{
+    IStreamVehicleSource* pVehicles = m_Vehicles.Source();
+    if (!pVehicles || !m_Vehicles.IsValidId(nVehicleId))
+        return;
+    pVehicles->ReleaseAssignment(nVehicleId);
+    ExitOccupants(nVehicleId, [](const CPlayer*) { return true; });
+    StreamOutEverywhere(m_Vehicles, nVehicleId);
 }
 
 void CStreamer::RemovePickup(int nPickupId)
 {
-    for (int nSlot = 0; nSlot < MAX_PLAYERS; ++nSlot)
-    {
-        if (!m_Pickups.IsStreamed(nSlot, nPickupId))
-            continue;
-        CPlayer* pPlayer = GetPlayer(nSlot);
-        if (pPlayer)
-            PickupOut(pPlayer, nPickupId);
-        else
-            m_Pickups.ClearStreamed(nSlot, nPickupId);
-    }
+    StreamOutEverywhere(m_Pickups, nPickupId);
 }
 
 void CStreamer::RemoveObject(int nObjectId)
 {
-    for (int nSlot = 0; nSlot < MAX_PLAYERS; ++nSlot)
-    {
-        if (!m_Objects.IsStreamed(nSlot, nObjectId))
-            continue;
-        CPlayer* pPlayer = GetPlayer(nSlot);
-        if (pPlayer)
-            ObjectOut(pPlayer, nObjectId);
-        else
-            m_Objects.ClearStreamed(nSlot, nObjectId);
-    }
+    StreamOutEverywhere(m_Objects, nObjectId);
+}
+
+// Every player that still sees the player streams it out.
+void CStreamer::HideFromObservers(CPlayer* pPlayer)
+{
+    ForEachObserver(pPlayer->GetSlot(),
+                    [&](CPlayer* pObserver)
+                    {
+                        if (pObserver != pPlayer)
+                            PlayerOut(pObserver, pPlayer);
+                    });
 }
 
 // Empties everything the player sees and everything that sees it, and
@@ -876,50 +629,28 @@ void CStreamer::RemovePlayer(CPlayer* pPlayer)
         if (m_Players.IsListed(nSlot, nOther))
             PrunePlayerList(nOther);
     }
-    int anIds[MAX_PLAYERS];
-    const int nCount = m_Players.Snapshot(nSlot, anIds, MAX_PLAYERS);
-    for (int i = 0; i < nCount; ++i)
-    {
-        CPlayer* pObserver = GetPlayer(anIds[i]);
-        if (pObserver && pObserver != pPlayer && m_Players.IsStreamed(anIds[i], nSlot))
-            PlayerOut(pObserver, pPlayer);
-    }
+    HideFromObservers(pPlayer);
     m_Players.ReleaseList(nSlot, m_NodePool);
     m_Players.ClearObserver(nSlot);
-    StreamOutAllEntities(pPlayer);
+    m_Vehicles.DropObserver(pPlayer, nSlot, m_NodePool);
+    m_Pickups.DropObserver(pPlayer, nSlot, m_NodePool);
+    m_Objects.DropObserver(pPlayer, nSlot, m_NodePool);
     ReassignVehiclesOf(pPlayer);
 }
 
-// Every vehicle, pickup and object the player holds is destroyed on its
-// client and its lists are handed back.
-void CStreamer::StreamOutAllEntities(CPlayer* pPlayer)
+// What the player's spectate target no longer has in range goes; a vehicle
+// keeps to the occupant rule.
+template <typename TKind> void CStreamer::StreamOutBeyondTarget(TKind& kind, CPlayer* pPlayer)
 {
-    const int nSlot = pPlayer->GetSlot();
-    int anIds[OBJECT_ID_LIMIT];
-    int nCount = m_Vehicles.Snapshot(nSlot, anIds, OBJECT_ID_LIMIT);
-    for (int i = 0; i < nCount; ++i)
-    {
-        if (m_Vehicles.IsStreamed(nSlot, anIds[i]))
-            VehicleOut(pPlayer, anIds[i], true);
-    }
-    nCount = m_Pickups.Snapshot(nSlot, anIds, OBJECT_ID_LIMIT);
-    for (int i = 0; i < nCount; ++i)
-    {
-        if (m_Pickups.IsStreamed(nSlot, anIds[i]))
-            PickupOut(pPlayer, anIds[i]);
-    }
-    nCount = m_Objects.Snapshot(nSlot, anIds, OBJECT_ID_LIMIT);
-    for (int i = 0; i < nCount; ++i)
-    {
-        if (m_Objects.IsStreamed(nSlot, anIds[i]))
-            ObjectOut(pPlayer, anIds[i]);
-    }
-    m_Vehicles.ReleaseList(nSlot, m_NodePool);
-    m_Pickups.ReleaseList(nSlot, m_NodePool);
-    m_Objects.ReleaseList(nSlot, m_NodePool);
-    m_Vehicles.ClearObserver(nSlot);
-    m_Pickups.ClearObserver(nSlot);
-    m_Objects.ClearObserver(nSlot);
+    kind.ForEachHeld(pPlayer->GetSlot(),
+                     [&](int nId)
+                     {
+                         Vector vPosition;
+                         int nWorld;
+                         if (kind.GetState(nId, vPosition, nWorld) &&
+                             !IsInSpectatorRange(pPlayer, vPosition, kind.OutRadius()))
+                             EntityOut(kind, pPlayer, nId);
+                     });
 }
 
 // A dead spectator keeps what it sees through its target; everything else
@@ -940,36 +671,9 @@ void CStreamer::OnPlayerLeftWorld(CPlayer* pPlayer)
         if (pOther && !IsInSpectatorRange(pPlayer, pOther->m_vPosition, PLAYER_OUT))
             PlayerOut(pPlayer, pOther);
     }
-    int anIds[OBJECT_ID_LIMIT];
-    int nCount = m_Players.Snapshot(nSlot, anIds, MAX_PLAYERS);
-    for (int i = 0; i < nCount; ++i)
-    {
-        CPlayer* pObserver = GetPlayer(anIds[i]);
-        if (pObserver && m_Players.IsStreamed(anIds[i], nSlot))
-            PlayerOut(pObserver, pPlayer);
-    }
-    Vector vPosition;
-    int nWorld;
-    nCount = m_Vehicles.Snapshot(nSlot, anIds, OBJECT_ID_LIMIT);
-    for (int i = 0; i < nCount; ++i)
-    {
-        if (m_Vehicles.IsStreamed(nSlot, anIds[i]) && GetVehicleState(anIds[i], vPosition, nWorld) &&
-            !IsInSpectatorRange(pPlayer, vPosition, VEHICLE_OUT))
-            VehicleOut(pPlayer, anIds[i], false);
-    }
-    nCount = m_Objects.Snapshot(nSlot, anIds, OBJECT_ID_LIMIT);
-    for (int i = 0; i < nCount; ++i)
-    {
-        if (m_Objects.IsStreamed(nSlot, anIds[i]) && GetObjectState(anIds[i], vPosition, nWorld) &&
-            !IsInSpectatorRange(pPlayer, vPosition, OBJECT_OUT))
-            ObjectOut(pPlayer, anIds[i]);
-    }
-    nCount = m_Pickups.Snapshot(nSlot, anIds, OBJECT_ID_LIMIT);
-    for (int i = 0; i < nCount; ++i)
-    {
-        if (m_Pickups.IsStreamed(nSlot, anIds[i]) && GetPickupState(anIds[i], vPosition, nWorld) &&
-            !IsInSpectatorRange(pPlayer, vPosition, PICKUP_OUT))
-            PickupOut(pPlayer, anIds[i]);
-    }
+    HideFromObservers(pPlayer);
+    StreamOutBeyondTarget(m_Vehicles, pPlayer);
+    StreamOutBeyondTarget(m_Objects, pPlayer);
+    StreamOutBeyondTarget(m_Pickups, pPlayer);
     ReassignVehiclesOf(pPlayer);
 }

@@ -8,11 +8,10 @@
 #include "world/CStreamGrid.h"
 #include "world/CStreamKind.h"
 #include "world/CStreamNodePool.h"
+#include "world/IStreamVehicleSource.h"
 
 class CPlayer;
 class CPlayerPool;
-class IStreamEntitySource;
-class IStreamVehicleSource;
 
 // Decides, for every player, which players, vehicles, pickups and objects its
 // client holds (has "streamed in"). An entity streams in within an inner
@@ -60,20 +59,20 @@ public:
 
     // Entity pools hand themselves over once they exist, and null before they
     // are destroyed. Without a source the kind has no entities.
-    void SetVehicleSource(IStreamVehicleSource* pSource) { m_pVehicles = pSource; }
-    void SetPickupSource(IStreamEntitySource* pSource) { m_pPickups = pSource; }
-    void SetObjectSource(IStreamEntitySource* pSource) { m_pObjects = pSource; }
+    void SetVehicleSource(IStreamVehicleSource* pSource) { m_Vehicles.SetSource(pSource); }
+    void SetPickupSource(IStreamEntitySource* pSource) { m_Pickups.SetSource(pSource); }
+    void SetObjectSource(IStreamEntitySource* pSource) { m_Objects.SetSource(pSource); }
 
     // The grids entity modules insert, move and remove their entities in.
     CStreamGrid* GetPlayerGrid() { return &m_PlayerGrid; }
-    CStreamGrid* GetVehicleGrid() { return &m_VehicleGrid; }
-    CStreamGrid* GetPickupGrid() { return &m_PickupGrid; }
-    CStreamGrid* GetObjectGrid() { return &m_ObjectGrid; }
+    CStreamGrid* GetVehicleGrid() { return &m_Vehicles.Grid(); }
+    CStreamGrid* GetPickupGrid() { return &m_Pickups.Grid(); }
+    CStreamGrid* GetObjectGrid() { return &m_Objects.Grid(); }
     // The hidden map objects live and die with the streamer; no other tie.
     CHiddenMapObjects& GetHiddenMapObjects() { return m_HiddenMapObjects; }
 
     // Once per tick with the tick's millisecond clock: streams at most one
-    // player and checks at most one vehicle.
+    // player and checks at most one vehicle (CStreamerTick.cpp).
     void Process(uint32_t uiNow);
     // The full pass for one player; may be called any time between ticks so
     // that a spawn or a move shows at once.
@@ -158,65 +157,65 @@ public:
     int GetVehicleListLength(int nObserver);
 
 private:
-    // Stream-in/out per kind: the one place that sends the entity's create or
-    // destroy message and then changes the bits.
+    // The kinds an observer holds by id. Each rule below is written once for
+    // all three; vehicles add their seats (the occupant rule and the vehicle
+    // a player is in) where a rule says so.
+    using CVehicleKind = CEntityStreamKind<VEHICLE_ID_LIMIT, IStreamVehicleSource>;
+    using CPickupKind = CEntityStreamKind<PICKUP_ID_LIMIT, IStreamEntitySource>;
+    using CObjectKind = CEntityStreamKind<OBJECT_ID_LIMIT, IStreamEntitySource>;
+
+    // Stream-in/out: the one place that sends the entity's create or destroy
+    // message and then changes the bits (for the entity kinds, their own
+    // StreamIn and StreamOut under the occupant rule).
     void PlayerIn(CPlayer* pObserver, CPlayer* pTarget);
     void PlayerOut(CPlayer* pObserver, CPlayer* pTarget);
-    void VehicleIn(CPlayer* pObserver, int nVehicleId);
-    bool VehicleOut(CPlayer* pObserver, int nVehicleId, bool bForce);
-    void PickupIn(CPlayer* pObserver, int nPickupId);
-    void PickupOut(CPlayer* pObserver, int nPickupId);
-    void ObjectIn(CPlayer* pObserver, int nObjectId);
-    void ObjectOut(CPlayer* pObserver, int nObjectId);
+    template <typename TKind> bool EntityOut(TKind& kind, CPlayer* pObserver, int nId, bool bForce = false);
 
     bool InCombinedRange(const CPlayer* pObserver, const Vector& vPoint, float fRadius) const;
     CPlayer* GetPlayer(int nSlot) const;
-    bool GetVehicleState(int nId, Vector& vPosition, int& nWorld) const;
-    bool GetPickupState(int nId, Vector& vPosition, int& nWorld) const;
-    bool GetObjectState(int nId, Vector& vPosition, int& nWorld) const;
     void PrunePlayerList(int nTarget);
-    void PruneVehicleList(int nObserver);
-    void PrunePickupList(int nObserver);
-    void PruneObjectList(int nObserver);
+    template <typename TAct> void ForEachObserver(int nTarget, TAct&& act);
 
     // The steps of StreamPlayer.
-    void StreamOutObjects(CPlayer* pPlayer);
-    void StreamOutPickups(CPlayer* pPlayer);
+    template <typename TKind> void StreamOutEntities(TKind& kind, CPlayer* pPlayer);
+    bool LeaveVehicleOfAnotherWorld(CPlayer* pPlayer, int nId, Vector& vPosition, int& nWorld);
     void StreamOutObservers(CPlayer* pPlayer);
-    void StreamOutVehicles(CPlayer* pPlayer);
     void StreamInAround(CPlayer* pPlayer, CPlayer* pCentre, bool bSpectating);
-    void StreamInVehiclesAround(CPlayer* pPlayer, const Vector& vCentre, bool bSpectating);
+    template <typename TKind>
+    void StreamInEntitiesAround(TKind& kind, CPlayer* pPlayer, const Vector& vCentre, bool bSpectating);
     void StreamInPlayersAround(CPlayer* pPlayer, const Vector& vCentre, bool bSpectating);
-    void StreamInPickupsAround(CPlayer* pPlayer, const Vector& vCentre, bool bSpectating);
-    void StreamInObjectsAround(CPlayer* pPlayer, const Vector& vCentre, bool bSpectating);
+
+    // Entity changes and removals, and a player leaving.
+    template <typename TKind>
+    void DecideForEveryPlayer(TKind& kind, int nId, const Vector& vPosition, int nWorld);
+    template <typename TKind> void StreamOutEverywhere(TKind& kind, int nId);
+    template <typename TKind> void StreamOutBeyondTarget(TKind& kind, CPlayer* pPlayer);
+    void HideFromObservers(CPlayer* pPlayer);
+    template <typename TKind>
+    void ForEachEntityObserver(TKind& kind, int nId, EntityObserverCallback pfnCallback, void* pUser);
 
     // Hooks into the player and vehicle modules, each kept in one place.
     void RunVehicleExit(CPlayer* pPlayer);
+    template <typename TFilter> void ExitOccupants(int nVehicleId, TFilter&& bLeaves);
     void ReassignVehicle(int nVehicleId);
     void ReassignVehiclesOf(const CPlayer* pPlayer);
 
-    void ForEachEntityObserver(int nKind, int nId, EntityObserverCallback pfnCallback, void* pUser);
-    void StreamOutAllEntities(CPlayer* pPlayer);
+    template <typename Fn> static void CallEntityObserver(CPlayer* pObserver, int nId, void* pUser);
     void RunPlayerPass(uint32_t uiNow);
     void RunVehiclePass(uint32_t uiNow);
 
     CPlayerPool* m_pPlayerPool;
-    IStreamVehicleSource* m_pVehicles = nullptr;
-    IStreamEntitySource* m_pPickups = nullptr;
-    IStreamEntitySource* m_pObjects = nullptr;
-
     CStreamGrid m_PlayerGrid;
-    CStreamGrid m_VehicleGrid;
-    CStreamGrid m_PickupGrid;
-    CStreamGrid m_ObjectGrid;
 
     // Lists and bits live as long as the streamer; a player's row is emptied
     // by RemovePlayer so that the next occupant of the slot starts clean.
+    // Each entity kind also holds its pool (null without one: the kind then
+    // has no entities) and its grid.
     CStreamNodePool m_NodePool;
     CStreamKind<MAX_PLAYERS, true> m_Players;
-    CStreamKind<VEHICLE_ID_LIMIT, false> m_Vehicles;
-    CStreamKind<PICKUP_ID_LIMIT, false> m_Pickups;
-    CStreamKind<OBJECT_ID_LIMIT, false> m_Objects;
+    CVehicleKind m_Vehicles;
+    CPickupKind m_Pickups;
+    CObjectKind m_Objects;
 
     // Pass state: the interval between pass starts, when the current pass
     // began (tick clock, ms) and the next identifier to handle.
@@ -240,29 +239,26 @@ template <typename Fn> void CStreamer::ForEachObserverOfPlayer(CPlayer* pTarget,
         const_cast<void*>(static_cast<const void*>(&fn)));
 }
 
+// Hands a callable to the callback form of the entity observer walks.
+template <typename Fn> void CStreamer::CallEntityObserver(CPlayer* pObserver, int nId, void* pUser)
+{
+    (*static_cast<std::remove_reference_t<Fn>*>(pUser))(pObserver, nId);
+}
+
 template <typename Fn> void CStreamer::ForEachObserverOfVehicle(int nVehicleId, Fn&& fn)
 {
-    using TFn = std::remove_reference_t<Fn>;
-    ForEachObserverOfVehicle(
-        nVehicleId,
-        [](CPlayer* pObserver, int nId, void* pUser) { (*static_cast<TFn*>(pUser))(pObserver, nId); },
-        const_cast<void*>(static_cast<const void*>(&fn)));
+    ForEachObserverOfVehicle(nVehicleId, CallEntityObserver<Fn>,
+                             const_cast<void*>(static_cast<const void*>(&fn)));
 }
 
 template <typename Fn> void CStreamer::ForEachObserverOfPickup(int nPickupId, Fn&& fn)
 {
-    using TFn = std::remove_reference_t<Fn>;
-    ForEachObserverOfPickup(
-        nPickupId,
-        [](CPlayer* pObserver, int nId, void* pUser) { (*static_cast<TFn*>(pUser))(pObserver, nId); },
-        const_cast<void*>(static_cast<const void*>(&fn)));
+    ForEachObserverOfPickup(nPickupId, CallEntityObserver<Fn>,
+                            const_cast<void*>(static_cast<const void*>(&fn)));
 }
 
 template <typename Fn> void CStreamer::ForEachObserverOfObject(int nObjectId, Fn&& fn)
 {
-    using TFn = std::remove_reference_t<Fn>;
-    ForEachObserverOfObject(
-        nObjectId,
-        [](CPlayer* pObserver, int nId, void* pUser) { (*static_cast<TFn*>(pUser))(pObserver, nId); },
-        const_cast<void*>(static_cast<const void*>(&fn)));
+    ForEachObserverOfObject(nObjectId, CallEntityObserver<Fn>,
+                            const_cast<void*>(static_cast<const void*>(&fn)));
 }

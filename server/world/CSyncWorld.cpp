@@ -21,11 +21,6 @@ CVehicle* CSyncWorld::FindVehicle(int nVehicleId)
     return pPool ? pPool->Get(nVehicleId) : nullptr;
 }
 
-SVehicleSeats* CSyncWorld::GetSeats(CVehicle* pVehicle)
-{
-    return &pVehicle->m_Seats;
-}
-
 void CSyncWorld::GetVehiclePlacement(CVehicle* pVehicle, Vector& vPosition, Quaternion& qRotation)
 {
     vPosition = pVehicle->m_vPosition;

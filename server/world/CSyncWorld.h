@@ -9,7 +9,6 @@ class CSyncWorld : public IPlayerSyncWorld
 {
 public:
     CVehicle* FindVehicle(int nVehicleId) override;
-    SVehicleSeats* GetSeats(CVehicle* pVehicle) override;
     void GetVehiclePlacement(CVehicle* pVehicle, Vector& vPosition, Quaternion& qRotation) override;
     int GetVehicleModel(CVehicle* pVehicle) override;
     int GetOccupancyState(CVehicle* pVehicle) override;

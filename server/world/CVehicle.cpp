@@ -1,14 +1,15 @@
 #include "world/CVehicle.h"
 
 #include <cstdlib>
+#include <type_traits>
 
-#include "CPluginManager.h"
 #include "CServer.h"
 #include "players/CPlayer.h"
 #include "players/CPlayerPool.h"
 #include "players/CPlayerSync.h"
 #include "players/CPlayerSyncRecords.h"
 #include "players/PlayerMessages.h"
+#include "plugins/CPluginManager.h"
 #include "world/CStreamer.h"
 #include "world/CVehiclePool.h"
 #include "world/VehicleMessages.h"
@@ -65,6 +66,24 @@ template <size_t N> bool Contains(const uint8_t (&aby)[N], int nValue)
             return true;
     }
     return false;
+}
+
+// The holder and state bytes of a seat (const or not, as the record is);
+// nulls for a seat number that names none.
+template <typename TByte> struct SSeatBytes
+{
+    TByte* pbyHolder;
+    TByte* pbyState;
+};
+
+template <typename TSeats> auto SeatBytesOf(TSeats& seats, int nSeat)
+{
+    using TByte = std::remove_pointer_t<decltype(&seats.byDriver)>;
+    if (nSeat == VEHICLE_DRIVER_SEAT)
+        return SSeatBytes<TByte>{&seats.byDriver, &seats.byDriverState};
+    if (nSeat >= 0 && nSeat < VEHICLE_PASSENGER_SEATS)
+        return SSeatBytes<TByte>{&seats.abyPassenger[nSeat], &seats.abyPassengerState[nSeat]};
+    return SSeatBytes<TByte>{nullptr, nullptr};
 }
 
 void ClearSeats(SVehicleSeats& seats)
@@ -196,9 +215,84 @@ CPlayer* CVehicle::PlayerAt(int nSlot)
 
 uint8_t CVehicle::GetOccupant(int nSeat) const
 {
-    if (nSeat == 0)
-        return m_Seats.byDriver;
-    return nSeat >= 1 && nSeat < VEHICLE_SEAT_COUNT ? m_Seats.abyPassenger[nSeat - 1] : VEHICLE_NO_PLAYER;
+    return nSeat >= 0 ? GetSeatHolder(nSeat - 1) : VEHICLE_NO_PLAYER;
+}
+
+// ---------------------------------------------------------------------------
+// Seats and doors
+
+bool CVehicle::ReserveSeat(uint8_t bySlot, int nSeat, uint8_t byDoor)
+{
+    const auto seat = SeatBytesOf(m_Seats, nSeat);
+    const bool bWithDoor = byDoor < VEHICLE_DOOR_COUNT;
+    if (!seat.pbyHolder || *seat.pbyState != SEAT_FREE || (bWithDoor && !IsDoorFree(byDoor)))
+        return false;
+    if (bWithDoor)
+    {
+        m_Seats.abyDoorPlayer[byDoor] = bySlot;
+        m_Seats.abyDoorState[byDoor] = DOOR_RESERVED;
+    }
+    *seat.pbyHolder = bySlot;
+    *seat.pbyState = SEAT_RESERVED;
+    return true;
+}
+
+bool CVehicle::CompleteEntry(uint8_t bySlot, int nSeat, uint8_t byDoor)
+{
+    const auto seat = SeatBytesOf(m_Seats, nSeat);
+    if (!seat.pbyHolder || *seat.pbyHolder != bySlot || *seat.pbyState != SEAT_RESERVED)
+        return false;
+    const bool bDoorHeld = byDoor == ENTRY_SEAT_NO_DOOR ||
+                           (byDoor < VEHICLE_DOOR_COUNT && m_Seats.abyDoorState[byDoor] == DOOR_RESERVED &&
+                            m_Seats.abyDoorPlayer[byDoor] == bySlot);
+    if (!bDoorHeld)
+        return false;
+    *seat.pbyState = SEAT_OCCUPIED;
+    ReleaseDoor(bySlot, byDoor);
+    return true;
+}
+
+bool CVehicle::ReleaseDoor(uint8_t bySlot, uint8_t byDoor)
+{
+    if (byDoor >= VEHICLE_DOOR_COUNT || m_Seats.abyDoorPlayer[byDoor] != bySlot ||
+        m_Seats.abyDoorState[byDoor] != DOOR_RESERVED)
+        return false;
+    m_Seats.abyDoorState[byDoor] = SEAT_FREE;
+    m_Seats.abyDoorPlayer[byDoor] = SEAT_NO_PLAYER;
+    return true;
+}
+
+bool CVehicle::ReleaseSeat(uint8_t bySlot, int nSeat)
+{
+    const auto seat = SeatBytesOf(m_Seats, nSeat);
+    if (!seat.pbyHolder || *seat.pbyHolder != bySlot || *seat.pbyState == SEAT_FREE)
+        return false;
+    *seat.pbyHolder = SEAT_NO_PLAYER;
+    *seat.pbyState = SEAT_FREE;
+    return true;
+}
+
+bool CVehicle::IsSeatFree(int nSeat) const
+{
+    const auto seat = SeatBytesOf(m_Seats, nSeat);
+    return seat.pbyState && *seat.pbyState == SEAT_FREE;
+}
+
+bool CVehicle::IsDoorFree(int nDoor) const
+{
+    return nDoor >= 0 && nDoor < VEHICLE_DOOR_COUNT && m_Seats.abyDoorState[nDoor] == SEAT_FREE;
+}
+
+uint8_t CVehicle::GetSeatHolder(int nSeat) const
+{
+    const auto seat = SeatBytesOf(m_Seats, nSeat);
+    return seat.pbyHolder ? *seat.pbyHolder : SEAT_NO_PLAYER;
+}
+
+bool CVehicle::IsSeated(uint8_t bySlot, int nSeat) const
+{
+    const auto seat = SeatBytesOf(m_Seats, nSeat);
+    return seat.pbyHolder && *seat.pbyHolder == bySlot && *seat.pbyState == SEAT_OCCUPIED;
 }
 
 void CVehicle::RaiseUpdate(int nKind)

@@ -19,6 +19,9 @@ constexpr int VEHICLE_ID_LAST = 1000;
 constexpr uint8_t VEHICLE_NO_PLAYER = 255;
 // The driver's seat and the 8 passenger seats.
 constexpr int VEHICLE_SEAT_COUNT = 9;
+// The seat numbers of vehicle entry and sync: the driver's, then passenger
+// seats 0..7.
+constexpr int VEHICLE_DRIVER_SEAT = -1;
 constexpr float VEHICLE_FULL_HEALTH = 1000.0f;
 constexpr uint8_t MAX_RADIO_STATION = 30;
 
@@ -47,15 +50,27 @@ enum EVehicleMotion : int
 // A vehicle's node in the pool's active list; lives inside the vehicle.
 typedef SEntityListNode<CVehicle> SVehicleListNode;
 
+// Who holds which seat and door of a vehicle (ESeatState, and player slots,
+// SEAT_NO_PLAYER for nobody). Only the vehicle writes it.
+struct SVehicleSeats
+{
+    uint8_t abyDoorState[VEHICLE_DOOR_COUNT];
+    uint8_t abyDoorPlayer[VEHICLE_DOOR_COUNT];
+    uint8_t byDriver;
+    uint8_t byDriverState;
+    uint8_t abyPassengerState[VEHICLE_PASSENGER_SEATS];
+    uint8_t abyPassenger[VEHICLE_PASSENGER_SEATS];
+};
+
 // A vehicle of the vehicle pool; ids 1..1000. Owned by its pool from Create
 // until its deletion takes effect, which waits while a plugin event or a
 // message handler holds a lock on it (IRefCounter).
 //
-// Fields are public like the player record's: vehicle entry and the sync
-// read and write the seats directly. A change the clients must see goes
-// through a setter, which stores first and then announces. Every setter
-// except the two radio setters does nothing once the vehicle is marked for
-// deletion. Operations that raise plugin events hold a lock on the vehicle
+// Fields are public like the player record's, except the seats and doors,
+// which change only through the few operations below. A change the clients
+// must see goes through a setter, which stores first and then announces.
+// Every setter except the two radio setters does nothing once the vehicle is
+// marked for deletion. Operations that raise plugin events hold a lock on the vehicle
 // meanwhile and stop touching it as soon as it is marked.
 class CVehicle : public IRefCounter
 {
@@ -131,6 +146,29 @@ public:
 
     // The occupant slot of seat 0 (driver) or 1..8 (passengers), 255 empty.
     uint8_t GetOccupant(int nSeat) const;
+
+    // Seats and doors. A seat is VEHICLE_DRIVER_SEAT or passenger seat 0..7,
+    // a door 0..3; ENTRY_SEAT_NO_DOOR (or any number past the doors) is an
+    // entry without one. An entry request reserves a seat for a player, with
+    // the door it walks to; the player's first sync for the seat completes the
+    // entry and gives the door back; leaving releases what the player holds.
+    // Only these change who holds what, and a seat or door has one holder at
+    // a time: a reservation of anything taken is refused (false, nothing
+    // changed).
+    bool ReserveSeat(uint8_t bySlot, int nSeat, uint8_t byDoor);
+    // False, changing nothing, unless the player holds the seat reserved and,
+    // for an entry through a door, that door.
+    bool CompleteEntry(uint8_t bySlot, int nSeat, uint8_t byDoor);
+    // False, changing nothing, when the player does not hold it.
+    bool ReleaseDoor(uint8_t bySlot, uint8_t byDoor);
+    bool ReleaseSeat(uint8_t bySlot, int nSeat);
+    bool IsSeatFree(int nSeat) const;
+    bool IsDoorFree(int nDoor) const;
+    // The slot that holds the seat (reserved or seated), 255 for nobody.
+    uint8_t GetSeatHolder(int nSeat) const;
+    bool IsSeated(uint8_t bySlot, int nSeat) const;
+    // The whole record, read-only.
+    const SVehicleSeats& GetSeats() const { return m_Seats; }
     // An existing player in a seat, or null.
     static CPlayer* PlayerAt(int nSlot);
 
@@ -203,10 +241,10 @@ public:
     // The flag bit of the last sync, and since when it has been set.
     bool m_bReportFlag;
     uint32_t m_uiReportFlagSince;
-    // Doors, driver and passenger seats (vehicle entry and the sync).
-    SVehicleSeats m_Seats;
 
 private:
+    // Seat and door holders; live and die with the vehicle.
+    SVehicleSeats m_Seats;
     // Lives and dies with the vehicle.
     CHandlingMap m_HandlingRules;
 };

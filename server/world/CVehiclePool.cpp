@@ -1,8 +1,8 @@
 #include "world/CVehiclePool.h"
 
-#include "CPluginManager.h"
 #include "CServer.h"
 #include "players/CPlayer.h"
+#include "plugins/CPluginManager.h"
 #include "world/CStreamer.h"
 #include "world/VehicleMessages.h"
 #include "world/WorldContent.h"

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <vector>
 
-#include "CPluginManager.h"
 #include "CServer.h"
 #include "players/CPlayer.h"
+#include "plugins/CPluginManager.h"
 #include "world/ContentMessages.h"
 #include "world/WorldContent.h"
 

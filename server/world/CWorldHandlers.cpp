@@ -1,10 +1,10 @@
 #include "world/CWorldHandlers.h"
 
-#include "CPluginManager.h"
 #include "CServer.h"
 #include "net/Guards.h"
 #include "players/CPlayer.h"
 #include "players/CPlayerPool.h"
+#include "plugins/CPluginManager.h"
 #include "world/CObjectPool.h"
 #include "world/CPickupPool.h"
 #include "world/CStreamer.h"

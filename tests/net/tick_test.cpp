@@ -4,9 +4,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "CPluginManager.h"
 #include "net/CNetwork.h"
 #include "net/support/CServerHarness.h"
+#include "plugins/CPluginManager.h"
 
 using nettest::CServerHarness;
 using ::testing::HasSubstr;

@@ -17,7 +17,7 @@
 #include "net/support/CServerHarness.h"
 #include "players/CPlayer.h"
 #include "players/CPlayerPool.h"
-#include "server/support/plugin_TestHost.h"
+#include "plugins/support/plugin_TestHost.h"
 #include "world/CStreamer.h"
 
 // A field of a packed wire record, read by value (the checks bind references,

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "net/CNetwork.h"
+#include "players/CPlayerSync.h"
 #include "sync_FakeWorld.h"
 #include "sync_Fixture.h"
 
@@ -141,8 +142,8 @@ TEST_F(AntiCheatTest, HealthRiseInAVehicleIsAccepted)
     CFakeSyncWorld world;
     world.Install(Server());
     CFakeSyncWorld::SFakeVehicle& vehicle = world.AddVehicle(3, Vector(0.0f, 0.0f, 10.0f));
-    vehicle.seats.byDriver = 0;
-    vehicle.seats.byDriverState = SEAT_OCCUPIED;
+    vehicle.pVehicle->ReserveSeat(0, VEHICLE_DRIVER_SEAT, ENTRY_SEAT_NO_DOOR);
+    vehicle.pVehicle->CompleteEntry(0, VEHICLE_DRIVER_SEAT, ENTRY_SEAT_NO_DOOR);
     m_pFirst->m_byHealth = 50;
     wire::SDriverRecord driver = {};
     driver.usVehicleId = 4;

@@ -13,7 +13,7 @@
 #include "players/CPlayer.h"
 #include "players/CPlayerChat.h"
 #include "players/CPlayerPool.h"
-#include "server/support/plugin_TestHost.h"
+#include "plugins/support/plugin_TestHost.h"
 
 using nettest::SSentMessage;
 using ::testing::ElementsAre;

@@ -1,8 +1,9 @@
 #pragma once
 
 // Vehicles and objects for the sync tests, standing in for the vehicle and
-// object pools: the sync's view of them (seats, placement, the calls the sync
-// makes) and the streamer's (so that vehicles stream in around players).
+// object pools: the sync's view of them (placement, the calls the sync makes;
+// the seats are the bare vehicle records' own) and the streamer's (so that
+// vehicles stream in around players).
 // Install() hands it to both; Uninstall() takes it back and leaves the grid.
 
 #include <map>
@@ -21,8 +22,8 @@ class CFakeSyncWorld : public IPlayerSyncWorld, public IStreamVehicleSource
 public:
     struct SFakeVehicle
     {
+        // Holds the seats and doors, as a pool's vehicle does.
         std::unique_ptr<CVehicle> pVehicle;
-        SVehicleSeats seats;
         Vector vPosition;
         Quaternion qRotation;
         int nModel = 130;
@@ -36,6 +37,8 @@ public:
         int nReassigns = 0;
         int nExplosions = 0;
         SVehicleSyncRecord lastRecord = {};
+
+        const SVehicleSeats& Seats() const { return pVehicle->GetSeats(); }
     };
     struct SFakeObject
     {
@@ -66,12 +69,6 @@ public:
     {
         SFakeVehicle& vehicle = m_vehicles[nId];
         vehicle.pVehicle = std::make_unique<CVehicle>(static_cast<uint16_t>(nId));
-        for (int i = 0; i < VEHICLE_DOOR_COUNT; ++i)
-            vehicle.seats.abyDoorState[i] = SEAT_FREE, vehicle.seats.abyDoorPlayer[i] = SEAT_NO_PLAYER;
-        for (int i = 0; i < VEHICLE_PASSENGER_SEATS; ++i)
-            vehicle.seats.abyPassengerState[i] = SEAT_FREE, vehicle.seats.abyPassenger[i] = SEAT_NO_PLAYER;
-        vehicle.seats.byDriver = SEAT_NO_PLAYER;
-        vehicle.seats.byDriverState = SEAT_FREE;
         vehicle.vPosition = vPosition;
         vehicle.nModel = nModel;
         if (m_pStreamer)
@@ -91,7 +88,6 @@ public:
         auto it = m_vehicles.find(nId);
         return it == m_vehicles.end() ? nullptr : it->second.pVehicle.get();
     }
-    SVehicleSeats* GetSeats(CVehicle* pVehicle) override { return &Of(pVehicle).seats; }
     void GetVehiclePlacement(CVehicle* pVehicle, Vector& vPosition, Quaternion& qRotation) override
     {
         vPosition = Of(pVehicle).vPosition;
@@ -155,9 +151,8 @@ public:
         auto it = m_vehicles.find(nId);
         if (it == m_vehicles.end())
             return false;
-        abySeats[0] = it->second.seats.byDriver;
-        for (int i = 0; i < VEHICLE_PASSENGER_SEATS; ++i)
-            abySeats[i + 1] = it->second.seats.abyPassenger[i];
+        for (int nSeat = 0; nSeat < SEAT_COUNT; ++nSeat)
+            abySeats[nSeat] = it->second.pVehicle->GetOccupant(nSeat);
         return true;
     }
     int GetAssignedPlayer(int nId) const override

@@ -36,10 +36,7 @@ protected:
     CFakeSyncWorld::SFakeVehicle& ReservedForDriver(int nVehicleId)
     {
         CFakeSyncWorld::SFakeVehicle& vehicle = m_World.AddVehicle(nVehicleId, Vector(20.0f, 0.0f, 10.0f));
-        vehicle.seats.byDriver = 0;
-        vehicle.seats.byDriverState = SEAT_RESERVED;
-        vehicle.seats.abyDoorPlayer[0] = 0;
-        vehicle.seats.abyDoorState[0] = DOOR_RESERVED;
+        vehicle.pVehicle->ReserveSeat(0, VEHICLE_DRIVER_SEAT, 0);
         m_pFirst->m_usEntryVehicle = static_cast<uint16_t>(nVehicleId);
         m_pFirst->m_byEntryState = ENTRY_ENTERING;
         m_pFirst->m_byEntrySeat = 0;
@@ -89,9 +86,9 @@ TEST_F(SyncVehicleTest, FirstDriverSyncCompletesTheReservedEntry)
     CFakeSyncWorld::SFakeVehicle& vehicle = ReservedForDriver(5);
     Deliver(0, Driving(5, 21.0f, 0.0f, 10.0f));
 
-    EXPECT_EQ(vehicle.seats.byDriverState, SEAT_OCCUPIED);
-    EXPECT_EQ(vehicle.seats.abyDoorState[0], SEAT_FREE);
-    EXPECT_EQ(vehicle.seats.abyDoorPlayer[0], SEAT_NO_PLAYER);
+    EXPECT_EQ(vehicle.Seats().byDriverState, SEAT_OCCUPIED);
+    EXPECT_EQ(vehicle.Seats().abyDoorState[0], SEAT_FREE);
+    EXPECT_EQ(vehicle.Seats().abyDoorPlayer[0], SEAT_NO_PLAYER);
     EXPECT_EQ(m_pFirst->m_usVehicleId, 5);
     EXPECT_EQ(m_pFirst->m_byEntryState, ENTRY_INSIDE);
     EXPECT_EQ(m_pFirst->m_byEntrySeat, ENTRY_SEAT_NONE);
@@ -117,7 +114,8 @@ TEST_F(SyncVehicleTest, FirstDriverSyncCompletesTheReservedEntry)
 TEST_F(SyncVehicleTest, DriverSyncDuringTheEntryLockForAnotherVehicleIsIgnored)
 {
     ReservedForDriver(5);
-    m_World.AddVehicle(6, Vector(30.0f, 0.0f, 10.0f)).seats.byDriver = 0;
+    m_World.AddVehicle(6, Vector(30.0f, 0.0f, 10.0f))
+        .pVehicle->ReserveSeat(0, VEHICLE_DRIVER_SEAT, ENTRY_SEAT_NO_DOOR);
     Deliver(0, Driving(6, 30.0f, 0.0f, 10.0f));
     EXPECT_EQ(m_pFirst->m_byEntryState, ENTRY_ENTERING);
     EXPECT_THAT(Events("OnPlayerUpdate"), IsEmpty());
@@ -128,10 +126,10 @@ TEST_F(SyncVehicleTest, DriverSyncDuringTheEntryLockForAnotherVehicleIsIgnored)
 // seat is someone else's, 2 when it is the player's but the entry is not.
 TEST_F(SyncVehicleTest, RefusedDriverSyncPutsThePlayerBackOnFootLifted)
 {
-    m_World.AddVehicle(5, Vector(20.0f, 0.0f, 10.0f)).seats.byDriver = 1;
+    m_World.AddVehicle(5, Vector(20.0f, 0.0f, 10.0f))
+        .pVehicle->ReserveSeat(1, VEHICLE_DRIVER_SEAT, ENTRY_SEAT_NO_DOOR);
     CFakeSyncWorld::SFakeVehicle& own = m_World.AddVehicle(6, Vector(30.0f, 0.0f, 10.0f));
-    own.seats.byDriver = 0;
-    own.seats.byDriverState = SEAT_RESERVED;
+    own.pVehicle->ReserveSeat(0, VEHICLE_DRIVER_SEAT, ENTRY_SEAT_NO_DOOR);
     Peer().ClearSent();
 
     Deliver(0, Driving(9, 0.0f, 0.0f, 10.0f));
@@ -147,10 +145,7 @@ TEST_F(SyncVehicleTest, RefusedDriverSyncPutsThePlayerBackOnFootLifted)
 TEST_F(SyncVehicleTest, FirstPassengerSyncTakesTheReservedSeat)
 {
     CFakeSyncWorld::SFakeVehicle& vehicle = m_World.AddVehicle(6, Vector(25.0f, 5.0f, 11.0f));
-    vehicle.seats.abyPassenger[1] = 0;
-    vehicle.seats.abyPassengerState[1] = SEAT_RESERVED;
-    vehicle.seats.abyDoorPlayer[1] = 0;
-    vehicle.seats.abyDoorState[1] = DOOR_RESERVED;
+    vehicle.pVehicle->ReserveSeat(0, 1, 1);
     m_pFirst->m_usEntryVehicle = 6;
     m_pFirst->m_byEntryState = ENTRY_ENTERING;
     m_pFirst->m_byEntrySeat = 1;
@@ -159,8 +154,8 @@ TEST_F(SyncVehicleTest, FirstPassengerSyncTakesTheReservedSeat)
     Peer().ClearSent();
 
     Deliver(0, Riding(6, 2));
-    EXPECT_EQ(vehicle.seats.abyPassengerState[1], SEAT_OCCUPIED);
-    EXPECT_EQ(vehicle.seats.abyDoorState[1], SEAT_FREE);
+    EXPECT_EQ(vehicle.Seats().abyPassengerState[1], SEAT_OCCUPIED);
+    EXPECT_EQ(vehicle.Seats().abyDoorState[1], SEAT_FREE);
     EXPECT_EQ(vehicle.nOccupancy, OCCUPANCY_PASSENGER);
     EXPECT_EQ(vehicle.nAssigned, 0);
     EXPECT_EQ(vehicle.nSyncedNotes, 1);
@@ -187,8 +182,8 @@ TEST_F(SyncVehicleTest, OnFootSyncOfADriverLeavesTheVehicle)
     m_pFirst->m_bEntryLock = false;
     Deliver(0, OnFootBytes(0, OnFoot(24.0f, 0.0f, 10.0f)));
 
-    EXPECT_EQ(vehicle.seats.byDriver, SEAT_NO_PLAYER);
-    EXPECT_EQ(vehicle.seats.byDriverState, SEAT_FREE);
+    EXPECT_EQ(vehicle.Seats().byDriver, SEAT_NO_PLAYER);
+    EXPECT_EQ(vehicle.Seats().byDriverState, SEAT_FREE);
     EXPECT_EQ(vehicle.nReassigns, 1);
     EXPECT_EQ(m_pFirst->m_usVehicleId, 0);
     EXPECT_EQ(m_pFirst->m_usEntryVehicle, 0);
@@ -219,11 +214,11 @@ TEST_F(SyncVehicleTest, PlayerKickedWhileEnteringOrLeavingIsLeftAlone)
     EXPECT_EQ(vehicle.nAssigned, 255);
     EXPECT_EQ(vehicle.nDriverSyncs, 0);
     // The removal gave the seat back.
-    EXPECT_EQ(vehicle.seats.byDriver, SEAT_NO_PLAYER);
+    EXPECT_EQ(vehicle.Seats().byDriver, SEAT_NO_PLAYER);
 
     CFakeSyncWorld::SFakeVehicle& other = m_World.AddVehicle(6, Vector(10.0f, 0.0f, 10.0f));
-    other.seats.byDriver = 1;
-    other.seats.byDriverState = SEAT_OCCUPIED;
+    other.pVehicle->ReserveSeat(1, VEHICLE_DRIVER_SEAT, ENTRY_SEAT_NO_DOOR);
+    other.pVehicle->CompleteEntry(1, VEHICLE_DRIVER_SEAT, ENTRY_SEAT_NO_DOOR);
     m_pSecond->m_usEntryVehicle = 6;
     m_pSecond->m_usVehicleId = 6;
     m_pSecond->m_byEntryState = ENTRY_INSIDE;
@@ -324,7 +319,7 @@ TEST_F(SyncVehicleTest, RocketsMayComeFromARocketVehicleAndExplodeOnStreamedVehi
 TEST_F(SyncVehicleTest, ArbitraryPayloadsFromASpawnedPlayerAreSafe)
 {
     ReservedForDriver(5);
-    m_World.AddVehicle(6, Vector(5.0f, 5.0f, 10.0f), 155).seats.abyPassenger[0] = 0;
+    m_World.AddVehicle(6, Vector(5.0f, 5.0f, 10.0f), 155).pVehicle->ReserveSeat(0, 0, ENTRY_SEAT_NO_DOOR);
     m_World.AddObject(2, Vector(1.0f, 1.0f, 1.0f), Quaternion());
     StreamAll();
     const uint8_t abyIds[] = {147, 148, 149, 150, 156, 157, 169, 170, 172, 173, 174, 175, 176, 177, 186};

@@ -48,18 +48,18 @@ struct SApproachCase
     uint32_t uiDuration;
 };
 
+// Slot 50 holds what the setting takes: a seat it sits in, or door 2 that it
+// walks to for the driver's seat through the passenger side.
 void Prepare(CVehicle* pVehicle, ESetting setting)
 {
-    SVehicleSeats& seats = pVehicle->m_Seats;
-    if (setting == DRIVER_TAKEN)
-        seats.byDriverState = SEAT_OCCUPIED;
-    else if (setting == PASSENGER0_TAKEN)
-        seats.abyPassengerState[0] = SEAT_OCCUPIED;
+    const int nSeat = setting == PASSENGER0_TAKEN ? 0 : VEHICLE_DRIVER_SEAT;
+    if (setting == DRIVER_TAKEN || setting == PASSENGER0_TAKEN)
+    {
+        pVehicle->ReserveSeat(50, nSeat, ENTRY_SEAT_NO_DOOR);
+        pVehicle->CompleteEntry(50, nSeat, ENTRY_SEAT_NO_DOOR);
+    }
     else if (setting == DOOR2_TAKEN)
-        seats.abyDoorState[2] = DOOR_RESERVED;
-    seats.byDriver = setting == DRIVER_TAKEN ? 50 : seats.byDriver;
-    seats.abyPassenger[0] = setting == PASSENGER0_TAKEN ? 50 : seats.abyPassenger[0];
-    seats.abyDoorPlayer[2] = setting == DOOR2_TAKEN ? 50 : seats.abyDoorPlayer[2];
+        pVehicle->ReserveSeat(50, VEHICLE_DRIVER_SEAT, 2);
 }
 
 // Each row on a fresh vehicle; accepted rows reserve the door for the time.
@@ -131,8 +131,8 @@ TEST_F(VehicleEntryTest, ADriverSeatIsReservedContestedAndCompletedBySync)
     Peer().ClearSent();
     Deliver(0, EnterBytes(nId, 0, 255, 18));
     CVehicle* pVehicle = Vehicle(nId);
-    EXPECT_EQ(pVehicle->m_Seats.abyDoorState[0], DOOR_RESERVED);
-    EXPECT_EQ(pVehicle->m_Seats.byDriverState, SEAT_RESERVED);
+    EXPECT_EQ(pVehicle->GetSeats().abyDoorState[0], DOOR_RESERVED);
+    EXPECT_EQ(pVehicle->GetSeats().byDriverState, SEAT_RESERVED);
     // The other player sees the entry; the requester's copy carries the radio.
     auto seen = ReceivedBy(1, wire::SV_ENTER_VEHICLE);
     ASSERT_EQ(seen.size(), 1u);
@@ -152,8 +152,8 @@ TEST_F(VehicleEntryTest, ADriverSeatIsReservedContestedAndCompletedBySync)
 
     // The first driver sync completes the entry and hands the vehicle to the driver.
     Deliver(0, DrivingBytes(nId, 6.0f, 0.0f, 10.0f));
-    EXPECT_EQ(pVehicle->m_Seats.byDriverState, SEAT_OCCUPIED);
-    EXPECT_EQ(pVehicle->m_Seats.abyDoorState[0], SEAT_FREE);
+    EXPECT_EQ(pVehicle->GetSeats().byDriverState, SEAT_OCCUPIED);
+    EXPECT_EQ(pVehicle->GetSeats().abyDoorState[0], SEAT_FREE);
     EXPECT_EQ(pVehicle->m_byAssignedPlayer, 0);
     EXPECT_EQ(pVehicle->m_nOccupancyState, OCCUPANCY_DRIVER);
     EXPECT_EQ(CountTo(0, wire::SV_VEHICLE_ASSIGNMENT_GAINED), 1);
@@ -162,7 +162,7 @@ TEST_F(VehicleEntryTest, ADriverSeatIsReservedContestedAndCompletedBySync)
     // Leaving hands it back: lost, then gained again as the nearest player.
     Send(0, {172});
     Deliver(0, OnFootBytes(0, OnFoot(5.0f, 2.0f, 10.0f)));
-    EXPECT_EQ(pVehicle->m_Seats.byDriver, SEAT_NO_PLAYER);
+    EXPECT_EQ(pVehicle->GetSeats().byDriver, SEAT_NO_PLAYER);
     EXPECT_EQ(pVehicle->m_nOccupancyState, OCCUPANCY_NEAREST);
     EXPECT_EQ(CountTo(0, wire::SV_VEHICLE_ASSIGNMENT_LOST), 1);
     EXPECT_EQ(CountTo(0, wire::SV_VEHICLE_ASSIGNMENT_GAINED), 2);
@@ -174,8 +174,8 @@ TEST_F(VehicleEntryTest, ADriverSeatIsReservedContestedAndCompletedBySync)
     Host().Recorder(0)->answers[SLOT_REQUEST_ENTER] = 0;
     Deliver(1, EnterBytes(nId, 0, 255, 18));
     Host().Recorder(0)->answers[SLOT_REQUEST_ENTER] = 1;
-    EXPECT_EQ(pVehicle->m_Seats.byDriverState, SEAT_FREE) << "the veto freed the seat";
-    EXPECT_EQ(pVehicle->m_Seats.abyDoorState[0], SEAT_FREE);
+    EXPECT_EQ(pVehicle->GetSeats().byDriverState, SEAT_FREE) << "the veto freed the seat";
+    EXPECT_EQ(pVehicle->GetSeats().abyDoorState[0], SEAT_FREE);
     F()->ExplodeVehicle(nId);
     Deliver(1, EnterBytes(nId, 0, 255, 18));
     Deliver(1, EnterBytes(999, 0, 255, 18));
@@ -198,7 +198,7 @@ TEST_F(VehicleEntryTest, APluginEjectingThePlayerOnEntryLeavesItOnFoot)
     Deliver(0, DrivingBytes(nId, 6.0f, 0.0f, 10.0f));
     Host().SetHook(0, nullptr);
     CVehicle* pVehicle = Vehicle(nId);
-    EXPECT_EQ(pVehicle->m_Seats.byDriver, SEAT_NO_PLAYER);
+    EXPECT_EQ(pVehicle->GetSeats().byDriver, SEAT_NO_PLAYER);
     EXPECT_NE(pVehicle->m_nOccupancyState, OCCUPANCY_DRIVER);
     EXPECT_EQ(m_pFirst->m_usEntryVehicle, 0);
     EXPECT_NE(m_pFirst->m_byState, PLAYER_STATE_DRIVER);
@@ -210,14 +210,14 @@ TEST_F(VehicleEntryTest, PluginsPutPlayersInSeatByTheClientsOwnRequests)
     const int nCar = Create(130, Vector(5.0f, 0.0f, 10.0f));
     const int nBike = Create(166, Vector(8.0f, 0.0f, 10.0f));
     EXPECT_EQ(F()->PutPlayerInVehicle(0, nCar, 0, 0, 1), 0);
-    EXPECT_EQ(Vehicle(nCar)->m_Seats.byDriver, 0);
+    EXPECT_EQ(Vehicle(nCar)->GetSeats().byDriver, 0);
     // A taken driver seat: refused without ejectDriver, freed with it.
     EXPECT_EQ(F()->PutPlayerInVehicle(1, nCar, 0, 0, 0), 0);
     EXPECT_EQ(F()->PutPlayerInVehicle(1, nCar, 0, 1, 0), 0);
-    EXPECT_EQ(Vehicle(nCar)->m_Seats.byDriver, 1);
+    EXPECT_EQ(Vehicle(nCar)->GetSeats().byDriver, 1);
     EXPECT_EQ(m_pFirst->m_usEntryVehicle, 0);
     EXPECT_EQ(F()->PutPlayerInVehicle(0, nCar, 3, 0, 0), 0);
-    EXPECT_EQ(Vehicle(nCar)->m_Seats.abyPassenger[2], 0);
+    EXPECT_EQ(Vehicle(nCar)->GetSeats().abyPassenger[2], 0);
     EXPECT_EQ(m_pFirst->m_byEntrySeat, 3);
     EXPECT_EQ(F()->PutPlayerInVehicle(0, nBike, 2, 0, 0), 0) << "a bike has one passenger seat";
     EXPECT_EQ(F()->PutPlayerInVehicle(0, nBike, 4, 0, 0), 0);

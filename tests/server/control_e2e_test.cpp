@@ -1,6 +1,6 @@
 // The control socket and the metrics with the real binary: orvn-ctl one-shot
 // and interactive, a test client joining over loopback, the plugin of
-// tests/plugins/console_command.c, and the HTTP endpoint read with a plain
+// tests/testplugins/console_command.c, and the HTTP endpoint read with a plain
 // socket client.
 #include <gtest/gtest.h>
 

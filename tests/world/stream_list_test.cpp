@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "world/CStreamKind.h"
 #include "world/CStreamNodePool.h"
+#include "world/IStreamEntitySource.h"
 
 namespace
 {
@@ -95,6 +99,64 @@ TEST(StreamKind, PlayerListsBelongToTheTarget)
     EXPECT_TRUE(kind.List(1).IsEmpty());
     EXPECT_FALSE(kind.IsStreamed(4, 1));
     EXPECT_FALSE(kind.IsListed(9, 1));
+    EXPECT_EQ(pool.GetFreeCount(), 500);
+}
+
+// Entities 0..9 exist; the messages the kind sends are written down.
+class CListedSource : public IStreamEntitySource
+{
+public:
+    bool GetStreamState(int nId, Vector& vPosition, int& nWorld) const override
+    {
+        vPosition = Vector();
+        nWorld = 0;
+        return nId < 10;
+    }
+    int GetStreamId(const void*) const override { return -1; }
+    void SendStreamIn(int nId, CPlayer*) override { m_Sent.push_back("in " + std::to_string(nId)); }
+    void SendStreamOut(int nId, CPlayer*) override { m_Sent.push_back("out " + std::to_string(nId)); }
+
+    std::vector<std::string> m_Sent;
+};
+
+// The mechanics every entity kind shares: nothing without its pool, the
+// message before the bits, walks that skip what an earlier act streamed out,
+// and an observer's slot left clean for the next player.
+TEST(EntityStreamKind, InOutWalkAndDropFollowTheKindsOwnRules)
+{
+    CStreamNodePool pool;
+    CEntityStreamKind<20, IStreamEntitySource> kind(150.0f, 170.0f, false);
+    kind.StreamIn(nullptr, 3, 5, pool);
+    EXPECT_FALSE(kind.IsStreamed(3, 5)) << "no pool, no entities";
+
+    CListedSource source;
+    kind.SetSource(&source);
+    for (int nId : {5, 6, 7, 12})
+        kind.StreamIn(nullptr, 3, nId, pool);
+    kind.StreamOut(nullptr, 3, 6);
+    EXPECT_EQ(source.m_Sent, (std::vector<std::string>{"in 5", "in 6", "in 7", "in 12", "out 6"}));
+    EXPECT_EQ(kind.List(3).Count(), 4) << "a streamed-out node waits for the prune";
+
+    // 12 no longer exists, 6 is streamed out: both go.
+    kind.PruneGone(3, pool);
+    EXPECT_EQ(kind.List(3).Count(), 2);
+
+    // Newest first; the first act streams the other out, which is then skipped.
+    std::vector<int> anVisited;
+    kind.ForEachHeld(3,
+                     [&](int nId)
+                     {
+                         anVisited.push_back(nId);
+                         kind.StreamOut(nullptr, 3, nId == 7 ? 5 : 7);
+                     });
+    EXPECT_EQ(anVisited, std::vector<int>{7});
+
+    kind.StreamIn(nullptr, 3, 9, pool);
+    source.m_Sent.clear();
+    kind.DropObserver(nullptr, 3, pool);
+    EXPECT_EQ(source.m_Sent, (std::vector<std::string>{"out 9", "out 7"}));
+    EXPECT_TRUE(kind.List(3).IsEmpty());
+    EXPECT_FALSE(kind.IsListed(3, 7));
     EXPECT_EQ(pool.GetFreeCount(), 500);
 }
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "CPluginManager.h"
+#include "plugins/CPluginManager.h"
 #include "DR_SHA1.h"
 #include "ContentMessages.h"
 #include "net/support/CServerHarness.h"

@@ -4,10 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include "PluginFuncs.h"
 #include "players/CPlayer.h"
 #include "players/CPlayerPool.h"
 #include "players/PlayerMessages.h"
+#include "plugins/PluginFuncs.h"
 #include "world/support/CWorldFixture.h"
 
 namespace

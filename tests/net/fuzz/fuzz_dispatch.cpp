@@ -27,13 +27,13 @@
 #include <vector>
 
 #include "BitStream.h"
-#include "CPluginManager.h"
 #include "CServer.h"
 #include "ITimeSource.h"
 #include "net/CNetwork.h"
 #include "net/CQueryHandler.h"
 #include "net/support/CRecordingPeer.h"
 #include "players/CPlayerPool.h"
+#include "plugins/CPluginManager.h"
 
 namespace
 {

@@ -6,9 +6,9 @@
 #include <gtest/gtest.h>
 
 #include "BitStream.h"
-#include "CPluginManager.h"
 #include "ClientMessages.h"
 #include "players/CPlayerPool.h"
+#include "plugins/CPluginManager.h"
 
 namespace nettest
 {

@@ -10,7 +10,7 @@
 #include "players/CPlayerPool.h"
 #include "world/CObjectPool.h"
 #include "world/CPickupPool.h"
-#include "server/support/plugin_TestHost.h"
+#include "plugins/support/plugin_TestHost.h"
 
 namespace
 {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "Console.h"
-#include "server/support/plugin_TestHost.h"
+#include "plugins/support/plugin_TestHost.h"
 #include "support/ServerProcess.h"
 
 namespace

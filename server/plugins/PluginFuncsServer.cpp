@@ -1,10 +1,10 @@
 #include <cstring>
 
-#include "CPluginManager.h"
 #include "CServer.h"
 #include "ITimeSource.h"
-#include "PluginFuncs.h"
 #include "TextUtil.h"
+#include "plugins/CPluginManager.h"
+#include "plugins/PluginFuncs.h"
 
 // Slots 0..9 (plugins, clock, console), 12..77 (server settings) and
 // 113..119 (spawn classes and the class selection screen). Slots 0 and 2..9

@@ -1,5 +1,6 @@
 #include "CServer.h"
-#include "PluginFuncs.h"
+#include "plugins/PluginFuncs.h"
+#include "plugins/PluginSlot.h"
 #include "world/CMarkerPool.h"
 #include "world/CStreamer.h"
 
@@ -139,12 +140,7 @@ int32_t GetMarkerInfo(int32_t nIndex, int32_t* pnWorld, float* pfX, float* pfY, 
     uint32_t uiAttributeB = 0;
     if (!pMarkers || !pMarkers->Get(nIndex, pnWorld, &vPosition, pnAttributeA, &uiAttributeB, pnAttributeC))
         return 0;
-    if (pfX)
-        *pfX = vPosition.x;
-    if (pfY)
-        *pfY = vPosition.y;
-    if (pfZ)
-        *pfZ = vPosition.z;
+    WriteVector(vPosition, pfX, pfY, pfZ);
     if (pnAttributeB)
         *pnAttributeB = static_cast<int32_t>(uiAttributeB);
     return 1;

@@ -1,4 +1,4 @@
-#include "CPluginManager.h"
+#include "plugins/CPluginManager.h"
 
 #include <cstdio>
 #include <cstring>
@@ -7,11 +7,11 @@
 #include "CServer.h"
 #include "Console.h"
 #include "ITimeSource.h"
-#include "PluginFuncs.h"
 #include "TextUtil.h"
 #include "platform/CDynamicLibrary.h"
 #include "platform/CrashReport.h"
 #include "players/CPlayer.h"
+#include "plugins/PluginFuncs.h"
 #include "world/CObject.h"
 #include "world/CPickup.h"
 #include "world/CVehicle.h"

@@ -3,27 +3,29 @@
 
 #include "CBanList.h"
 #include "CMetrics.h"
-#include "CPluginManager.h"
 #include "CServer.h"
-#include "PluginFuncs.h"
 #include "TextUtil.h"
 #include "net/CNetwork.h"
 #include "players/CPlayer.h"
 #include "players/CPlayerPool.h"
 #include "players/CPlayerSyncWorld.h"
 #include "players/PlayerMessages.h"
+#include "plugins/CPluginManager.h"
+#include "plugins/PluginFuncs.h"
+#include "plugins/PluginSlot.h"
 #include "world/CStreamer.h"
 
 // Slots 10 and 11 (chat lines and on-screen messages), 120..219 and 331..337
-// (players). Each validates the player id against the pool, then reads a
-// field of the record or calls one player operation; the operation stores
-// and announces. An id names a player when it is 0..99 and the slot is taken.
+// (players). Each finds the player its id names (WithEntity), then reads a
+// field of the record (ReadField, in the tables at the end, where that is
+// the whole rule) or calls one player operation; the operation stores and
+// announces. An id names a player when it is 0..99 and the slot is taken.
 
 namespace
 {
 CPlayer* PlayerOf(int32_t nPlayerId)
 {
-    return g_pServer && g_pServer->m_pPlayerPool ? g_pServer->m_pPlayerPool->Get(nPlayerId) : nullptr;
+    return FindEntity<CPlayer>(nPlayerId);
 }
 
 CNetwork* Network()
@@ -38,10 +40,14 @@ bool MeansEveryPlayer(int32_t nPlayerId)
 }
 
 // The player text getters empty the buffer first, whatever the id.
-int32_t CopyPlayerText(const char* szText, char* szBuffer, int32_t nSize)
+void EmptyText(char* szBuffer, int32_t nSize)
 {
     if (szBuffer && nSize > 0)
         szBuffer[0] = '\0';
+}
+
+int32_t CopyPlayerText(const char* szText, char* szBuffer, int32_t nSize)
+{
     if (!szText)
         return 0;
     CopyText(szBuffer, szText, nSize);
@@ -57,15 +63,14 @@ uint8_t LowByteOf(float fValue)
     return static_cast<uint8_t>(static_cast<long long>(fValue));
 }
 
-// Writes the three values of a vector; each pointer may be null.
-void WriteVector(const Vector& v, float* pfX, float* pfY, float* pfZ)
+// Position and speed: zeros for an id that names nobody.
+int32_t ReadPlayerVector(int32_t nPlayerId, Vector CPlayer::*pvField, float* pfX, float* pfY, float* pfZ)
 {
-    if (pfX)
-        *pfX = v.x;
-    if (pfY)
-        *pfY = v.y;
-    if (pfZ)
-        *pfZ = v.z;
+    const int32_t nFound = WithEntity<CPlayer>(
+        nPlayerId, 0, [&](CPlayer& player) { WriteVector(player.*pvField, pfX, pfY, pfZ); });
+    if (!nFound)
+        WriteVector(Vector(), pfX, pfY, pfZ);
+    return nFound;
 }
 
 int32_t SlotSendClientMessage(int32_t nPlayerId, int32_t nColour, const char* szFormat, ...)
@@ -98,54 +103,53 @@ int32_t SlotSendGameMessage(int32_t nPlayerId, int32_t nType, const char* szForm
 
 int32_t IsPlayerAdmin(int32_t nPlayerId)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    return pPlayer && pPlayer->IsAdmin() ? 1 : 0;
+    return WithEntity<CPlayer>(nPlayerId, 0, [](CPlayer& player) { return player.IsAdmin() ? 1 : 0; });
 }
 
 int32_t SetPlayerAdmin(int32_t nPlayerId, int32_t nIsAdmin)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    if (!pPlayer)
-        return 0;
-    pPlayer->SetAdmin(nIsAdmin != 0);
-    return 1;
+    return WithEntity<CPlayer>(nPlayerId, 0, [&](CPlayer& player) { player.SetAdmin(nIsAdmin != 0); });
 }
 
 int32_t GetPlayerIP(int32_t nPlayerId, char* szBuffer, int32_t nSize)
 {
-    if (szBuffer && nSize > 0)
-        szBuffer[0] = '\0';
+    EmptyText(szBuffer, nSize);
     CNetwork* pNetwork = Network();
-    if (!PlayerOf(nPlayerId) || !pNetwork)
-        return 0;
-    char szAddress[16];
-    pNetwork->GetAddress(nPlayerId, szAddress, sizeof(szAddress));
-    return CopyPlayerText(szAddress, szBuffer, nSize);
+    return WithEntity<CPlayer>(nPlayerId, 0,
+                               [&](CPlayer&)
+                               {
+                                   if (!pNetwork)
+                                       return 0;
+                                   char szAddress[16];
+                                   pNetwork->GetAddress(nPlayerId, szAddress, sizeof(szAddress));
+                                   return CopyPlayerText(szAddress, szBuffer, nSize);
+                               });
 }
 
 // Answers 1 whatever the id; an id that names nobody kicks nobody.
 int32_t KickPlayer(int32_t nPlayerId)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    if (!pPlayer)
-        return 1;
-    if (g_pFuncs)
-        g_pFuncs->LogMessage("Kicking player '%s' at ID %d through scripts.\n", pPlayer->GetName(),
-                             nPlayerId);
-    GetMetrics().CountKick(KICK_PLUGIN);
-    g_pServer->Kick(nPlayerId, false);
-    return 1;
+    return WithEntity<CPlayer>(nPlayerId, 1,
+                               [&](CPlayer& player)
+                               {
+                                   if (g_pFuncs)
+                                       g_pFuncs->LogMessage("Kicking player '%s' at ID %d through scripts.\n",
+                                                            player.GetName(), nPlayerId);
+                                   GetMetrics().CountKick(KICK_PLUGIN);
+                                   g_pServer->Kick(nPlayerId, false);
+                               });
 }
 
 int32_t BanPlayer(int32_t nPlayerId)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    if (pPlayer && !pPlayer->IsMarkedForDeletion())
-    {
-        GetMetrics().CountKick(KICK_PLUGIN);
-        g_pServer->BanPlayer(nPlayerId);
-    }
-    return 1;
+    return WithEntity<CPlayer>(nPlayerId, 1,
+                               [&](CPlayer& player)
+                               {
+                                   if (player.IsMarkedForDeletion())
+                                       return;
+                                   GetMetrics().CountKick(KICK_PLUGIN);
+                                   g_pServer->BanPlayer(nPlayerId);
+                               });
 }
 
 int32_t BanIP(const char* szAddress)
@@ -183,194 +187,102 @@ int32_t GetPlayerIdFromName(const char* szName)
 
 int32_t IsPlayerConnected(int32_t nPlayerId)
 {
-    return PlayerOf(nPlayerId) ? 1 : 0;
-}
-
-int32_t IsPlayerSpawned(int32_t nPlayerId)
-{
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    return pPlayer && pPlayer->m_bSpawned ? 1 : 0;
+    return WithEntity<CPlayer>(nPlayerId, 0, [](CPlayer&) { return 1; });
 }
 
 int32_t IsPlayerStreamedForPlayer(int32_t nPlayerId, int32_t nObserverId)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
     CPlayer* pObserver = PlayerOf(nObserverId);
-    if (!pPlayer || !pObserver || !g_pServer->m_pStreamer)
-        return 0;
-    return g_pServer->m_pStreamer->IsPlayerStreamed(pObserver, pPlayer) ? 1 : 0;
-}
-
-int32_t GetPlayerKey(int32_t nPlayerId)
-{
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    return pPlayer ? static_cast<int32_t>(pPlayer->GetPlayerId()) : 0;
-}
-
-int32_t GetPlayerState(int32_t nPlayerId)
-{
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    return pPlayer ? pPlayer->m_byState : 0;
+    CStreamer* pStreamer = g_pServer ? g_pServer->m_pStreamer : nullptr;
+    return WithEntity<CPlayer>(
+        nPlayerId, 0,
+        [&](CPlayer& player)
+        { return pObserver && pStreamer && pStreamer->IsPlayerStreamed(pObserver, &player) ? 1 : 0; });
 }
 
 int32_t GetPlayerName(int32_t nPlayerId, char* szBuffer, int32_t nSize)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    return CopyPlayerText(pPlayer ? pPlayer->GetName() : nullptr, szBuffer, nSize);
+    EmptyText(szBuffer, nSize);
+    return WithEntity<CPlayer>(
+        nPlayerId, 0, [&](CPlayer& player) { return CopyPlayerText(player.GetName(), szBuffer, nSize); });
 }
 
 int32_t SetPlayerName(int32_t nPlayerId, const char* szName)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    return pPlayer && pPlayer->SetName(szName) ? 1 : 0;
+    return WithEntity<CPlayer>(nPlayerId, 0, [&](CPlayer& player) { return player.SetName(szName) ? 1 : 0; });
 }
 
 int32_t GetPlayerPing(int32_t nPlayerId)
 {
     CNetwork* pNetwork = Network();
-    if (!PlayerOf(nPlayerId) || !pNetwork)
-        return -1;
-    return pNetwork->GetPing(nPlayerId);
-}
-
-int32_t GetPlayerClientToggle(int32_t nPlayerId)
-{
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    return pPlayer && pPlayer->m_bClientToggle ? 1 : 0;
+    return WithEntity<CPlayer>(nPlayerId, -1,
+                               [&](CPlayer&) { return pNetwork ? pNetwork->GetPing(nPlayerId) : -1; });
 }
 
 double GetPlayerClientValue(int32_t nPlayerId)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    return pPlayer ? pPlayer->m_dClientValue : 0.0;
+    return WithEntity<CPlayer>(nPlayerId, 0.0, [](CPlayer& player) { return player.m_dClientValue; });
 }
 
 int32_t GetPlayerUniqueId(int32_t nPlayerId, char* szBuffer, int32_t nSize)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    return CopyPlayerText(pPlayer ? pPlayer->GetUniqueId() : nullptr, szBuffer, nSize);
-}
-
-int32_t IsPlayerAway(int32_t nPlayerId)
-{
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    return pPlayer && pPlayer->m_bAway ? 1 : 0;
+    EmptyText(szBuffer, nSize);
+    return WithEntity<CPlayer>(
+        nPlayerId, 0, [&](CPlayer& player) { return CopyPlayerText(player.GetUniqueId(), szBuffer, nSize); });
 }
 
 // Worlds (133..138).
 
 int32_t SetPlayerWorld(int32_t nPlayerId, int32_t nWorld)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    if (!pPlayer)
-        return 0;
-    pPlayer->SetWorld(nWorld);
-    return 1;
-}
-
-int32_t GetPlayerWorld(int32_t nPlayerId)
-{
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    return pPlayer ? pPlayer->m_usWorld : 0;
+    return WithEntity<CPlayer>(nPlayerId, 0, [&](CPlayer& player) { player.SetWorld(nWorld); });
 }
 
 int32_t SetPlayerSecondaryWorld(int32_t nPlayerId, int32_t nWorld)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    if (!pPlayer)
-        return 0;
-    pPlayer->SetSecondaryWorld(nWorld);
-    return 1;
-}
-
-int32_t GetPlayerSecondaryWorld(int32_t nPlayerId)
-{
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    return pPlayer ? pPlayer->m_usSecondaryWorld : 0;
+    return WithEntity<CPlayer>(nPlayerId, 0, [&](CPlayer& player) { player.SetSecondaryWorld(nWorld); });
 }
 
 int32_t GetPlayerUniqueWorld(int32_t nPlayerId)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    return pPlayer ? PRIVATE_WORLD_BASE + pPlayer->GetSlot() : 0;
+    return WithEntity<CPlayer>(nPlayerId, 0,
+                               [](CPlayer& player) { return PRIVATE_WORLD_BASE + player.GetSlot(); });
 }
 
 int32_t IsWorldVisibleToPlayer(int32_t nPlayerId, int32_t nWorld)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    return pPlayer && pPlayer->IsWorldVisible(nWorld) ? 1 : 0;
+    return WithEntity<CPlayer>(nPlayerId, 0,
+                               [&](CPlayer& player) { return player.IsWorldVisible(nWorld) ? 1 : 0; });
 }
 
 // Class values, colour, money, score (142..155) and spawning (148..150).
 
 int32_t SetPlayerClassByteA(int32_t nPlayerId, int32_t nValue)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    if (!pPlayer)
-        return 0;
-    pPlayer->SetClassByteA(static_cast<uint8_t>(nValue), true);
-    return 1;
-}
-
-int32_t GetPlayerClassByteA(int32_t nPlayerId)
-{
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    return pPlayer ? pPlayer->m_byClassByteA : 0;
+    return WithEntity<CPlayer>(
+        nPlayerId, 0, [&](CPlayer& player) { player.SetClassByteA(static_cast<uint8_t>(nValue), true); });
 }
 
 int32_t SetPlayerClassByteB(int32_t nPlayerId, int32_t nValue)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    if (!pPlayer)
-        return 0;
-    pPlayer->SetClassByteB(static_cast<uint8_t>(nValue), true);
-    return 1;
-}
-
-int32_t GetPlayerClassByteB(int32_t nPlayerId)
-{
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    return pPlayer ? pPlayer->m_byClassByteB : 0;
-}
-
-// Slot 115: the spawn class the player last selected.
-int32_t GetPlayerClass(int32_t nPlayerId)
-{
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    return pPlayer ? pPlayer->m_byClassIndex : 0;
+    return WithEntity<CPlayer>(
+        nPlayerId, 0, [&](CPlayer& player) { player.SetClassByteB(static_cast<uint8_t>(nValue), true); });
 }
 
 int32_t SetPlayerColour(int32_t nPlayerId, int32_t nColour)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    if (!pPlayer)
-        return 0;
-    pPlayer->SetColour(static_cast<uint32_t>(nColour), true);
-    return 1;
-}
-
-int32_t GetPlayerColour(int32_t nPlayerId)
-{
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    return pPlayer ? static_cast<int32_t>(pPlayer->m_uiColour) : -1;
+    return WithEntity<CPlayer>(
+        nPlayerId, 0, [&](CPlayer& player) { player.SetColour(static_cast<uint32_t>(nColour), true); });
 }
 
 int32_t ForcePlayerSpawn(int32_t nPlayerId)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    if (!pPlayer)
-        return 0;
-    pPlayer->PermitSpawn();
-    return 1;
+    return WithEntity<CPlayer>(nPlayerId, 0, [](CPlayer& player) { player.PermitSpawn(); });
 }
 
 int32_t ForcePlayerSelect(int32_t nPlayerId)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    if (!pPlayer)
-        return 0;
-    pPlayer->ForceClassSelection();
-    return 1;
+    return WithEntity<CPlayer>(nPlayerId, 0, [](CPlayer& player) { player.ForceClassSelection(); });
 }
 
 // Every occupied slot in order, looked up afresh: the events raised for one
@@ -388,232 +300,161 @@ int32_t ForceAllSelect()
 // Wraps like the 32-bit amount it is, without signed overflow.
 int32_t GivePlayerMoney(int32_t nPlayerId, int32_t nAmount)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    if (!pPlayer)
-        return 0;
-    const uint32_t uiMoney = static_cast<uint32_t>(pPlayer->m_nMoney) + static_cast<uint32_t>(nAmount);
-    pPlayer->SetMoney(static_cast<int32_t>(uiMoney), true);
-    return 1;
+    return WithEntity<CPlayer>(nPlayerId, 0,
+                               [&](CPlayer& player)
+                               {
+                                   const uint32_t uiMoney = static_cast<uint32_t>(player.m_nMoney) +
+                                                            static_cast<uint32_t>(nAmount);
+                                   player.SetMoney(static_cast<int32_t>(uiMoney), true);
+                               });
 }
 
 int32_t SetPlayerMoney(int32_t nPlayerId, int32_t nAmount)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    if (!pPlayer)
-        return 0;
-    pPlayer->SetMoney(nAmount, true);
-    return 1;
-}
-
-int32_t GetPlayerMoney(int32_t nPlayerId)
-{
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    return pPlayer ? pPlayer->m_nMoney : 0;
+    return WithEntity<CPlayer>(nPlayerId, 0, [&](CPlayer& player) { player.SetMoney(nAmount, true); });
 }
 
 // Stored only: clients read scores from the player list they request.
 int32_t SetPlayerScore(int32_t nPlayerId, int32_t nScore)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    if (!pPlayer)
-        return 0;
-    pPlayer->SetScore(nScore, false);
-    return 1;
-}
-
-int32_t GetPlayerScore(int32_t nPlayerId)
-{
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    return pPlayer ? pPlayer->m_nScore : 0;
+    return WithEntity<CPlayer>(nPlayerId, 0, [&](CPlayer& player) { player.SetScore(nScore, false); });
 }
 
 // Health, armour and the plugin-set bytes (160..165, 173, 174, 214).
 
 int32_t SetPlayerHealth(int32_t nPlayerId, float fHealth)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    if (!pPlayer)
-        return 0;
-    pPlayer->SetHealth(LowByteOf(fHealth), true);
-    return 1;
+    return WithEntity<CPlayer>(nPlayerId, 0,
+                               [&](CPlayer& player) { player.SetHealth(LowByteOf(fHealth), true); });
 }
 
 float GetPlayerHealth(int32_t nPlayerId)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    return pPlayer ? static_cast<float>(pPlayer->m_byHealth) : 0.0f;
+    return WithEntity<CPlayer>(nPlayerId, 0.0f, [](CPlayer& player) { return player.m_byHealth; });
 }
 
 int32_t SetPlayerArmour(int32_t nPlayerId, float fArmour)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    if (!pPlayer)
-        return 0;
-    pPlayer->SetArmour(LowByteOf(fArmour), true);
-    return 1;
+    return WithEntity<CPlayer>(nPlayerId, 0,
+                               [&](CPlayer& player) { player.SetArmour(LowByteOf(fArmour), true); });
 }
 
 float GetPlayerArmour(int32_t nPlayerId)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    return pPlayer ? static_cast<float>(pPlayer->m_byArmour) : 0.0f;
+    return WithEntity<CPlayer>(nPlayerId, 0.0f, [](CPlayer& player) { return player.m_byArmour; });
 }
 
 int32_t SetPlayerFlagsByte(int32_t nPlayerId, int32_t nValue)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    if (!pPlayer)
-        return 0;
-    pPlayer->SetClientFlags2(static_cast<uint8_t>(nValue));
-    return 1;
-}
-
-int32_t GetPlayerFlagsByte(int32_t nPlayerId)
-{
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    return pPlayer ? pPlayer->m_byClientFlags2 : 0;
+    return WithEntity<CPlayer>(
+        nPlayerId, 0, [&](CPlayer& player) { player.SetClientFlags2(static_cast<uint8_t>(nValue)); });
 }
 
 int32_t SetPlayerExtraState(int32_t nPlayerId, int32_t nValue, int32_t nParameter)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    if (!pPlayer)
-        return 0;
-    pPlayer->SetExtraState(nValue, nParameter);
-    return 1;
-}
-
-int32_t GetPlayerExtraState(int32_t nPlayerId)
-{
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    return pPlayer ? pPlayer->m_byExtraState : 0;
+    return WithEntity<CPlayer>(nPlayerId, 0,
+                               [&](CPlayer& player) { player.SetExtraState(nValue, nParameter); });
 }
 
 int32_t SetPlayerSettableByte(int32_t nPlayerId, int32_t nValue)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    if (!pPlayer)
-        return 0;
-    pPlayer->SetSettableByte(static_cast<uint8_t>(nValue));
-    return 1;
+    return WithEntity<CPlayer>(
+        nPlayerId, 0, [&](CPlayer& player) { player.SetSettableByte(static_cast<uint8_t>(nValue)); });
 }
 
 // Position, motion and heading (166..172, 215, 216, 332..337).
 
 int32_t SetPlayerPosition(int32_t nPlayerId, float fX, float fY, float fZ)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    if (!pPlayer)
-        return 0;
-    pPlayer->SetPosition(Vector(fX, fY, fZ), true);
-    return 1;
+    return WithEntity<CPlayer>(nPlayerId, 0,
+                               [&](CPlayer& player) { player.SetPosition(Vector(fX, fY, fZ), true); });
 }
 
 int32_t GetPlayerPosition(int32_t nPlayerId, float* pfX, float* pfY, float* pfZ)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    WriteVector(pPlayer ? pPlayer->m_vPosition : Vector(), pfX, pfY, pfZ);
-    return pPlayer ? 1 : 0;
+    return ReadPlayerVector(nPlayerId, &CPlayer::m_vPosition, pfX, pfY, pfZ);
 }
 
 int32_t SetPlayerSpeed(int32_t nPlayerId, float fX, float fY, float fZ)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    if (!pPlayer)
-        return 0;
-    pPlayer->SetSpeed(Vector(fX, fY, fZ), true);
-    return 1;
+    return WithEntity<CPlayer>(nPlayerId, 0,
+                               [&](CPlayer& player) { player.SetSpeed(Vector(fX, fY, fZ), true); });
 }
 
 int32_t GetPlayerSpeed(int32_t nPlayerId, float* pfX, float* pfY, float* pfZ)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    WriteVector(pPlayer ? pPlayer->m_vSpeed : Vector(), pfX, pfY, pfZ);
-    return pPlayer ? 1 : 0;
+    return ReadPlayerVector(nPlayerId, &CPlayer::m_vSpeed, pfX, pfY, pfZ);
 }
 
 int32_t AddPlayerSpeed(int32_t nPlayerId, float fX, float fY, float fZ)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    if (!pPlayer)
-        return 0;
-    pPlayer->AddSpeed(Vector(fX, fY, fZ), true);
-    return 1;
+    return WithEntity<CPlayer>(nPlayerId, 0,
+                               [&](CPlayer& player) { player.AddSpeed(Vector(fX, fY, fZ), true); });
 }
 
 int32_t SetPlayerHeading(int32_t nPlayerId, float fAngle)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    if (!pPlayer)
-        return 0;
-    pPlayer->SetAngle(fAngle, true);
-    return 1;
+    return WithEntity<CPlayer>(nPlayerId, 0, [&](CPlayer& player) { player.SetAngle(fAngle, true); });
 }
 
 float GetPlayerHeading(int32_t nPlayerId)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    return pPlayer ? pPlayer->m_fAngle : 0.0f;
+    return WithEntity<CPlayer>(nPlayerId, 0.0f, [](CPlayer& player) { return player.m_fAngle; });
 }
 
 int32_t GetPlayerStandingOnVehicle(int32_t nPlayerId)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    if (!pPlayer)
-        return -1;
-    const int nSurface = pPlayer->m_usSurfaceId;
-    IPlayerSyncWorld* pWorld = GetPlayerSyncWorld();
-    return nSurface >= 1 && nSurface <= 1000 && pWorld && pWorld->FindVehicle(nSurface) ? nSurface : -1;
+    return WithEntity<CPlayer>(nPlayerId, -1,
+                               [](CPlayer& player)
+                               {
+                                   const int nSurface = player.m_usSurfaceId;
+                                   IPlayerSyncWorld* pWorld = GetPlayerSyncWorld();
+                                   return nSurface >= 1 && nSurface <= 1000 && pWorld &&
+                                                  pWorld->FindVehicle(nSurface)
+                                              ? nSurface
+                                              : -1;
+                               });
 }
 
 int32_t GetPlayerStandingOnObject(int32_t nPlayerId)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    if (!pPlayer)
-        return -1;
-    const int nSurface = pPlayer->m_usSurfaceId;
-    IPlayerSyncWorld* pWorld = GetPlayerSyncWorld();
-    Vector vPosition;
-    Quaternion qRotation;
-    const bool bExists = nSurface >= 1001 && nSurface <= 4000 && pWorld &&
-                         pWorld->GetObjectPlacement(nSurface - 1001, vPosition, qRotation);
-    return bExists ? nSurface - 1001 : -1;
+    return WithEntity<CPlayer>(nPlayerId, -1,
+                               [](CPlayer& player)
+                               {
+                                   const int nSurface = player.m_usSurfaceId;
+                                   IPlayerSyncWorld* pWorld = GetPlayerSyncWorld();
+                                   Vector vPosition;
+                                   Quaternion qRotation;
+                                   const bool bExists =
+                                       nSurface >= 1001 && nSurface <= 4000 && pWorld &&
+                                       pWorld->GetObjectPlacement(nSurface - 1001, vPosition, qRotation);
+                                   return bExists ? nSurface - 1001 : -1;
+                               });
 }
 
 int32_t GetPlayerSyncFlag0(int32_t nPlayerId)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    return pPlayer && (pPlayer->m_bySyncFlags & 1) ? 1 : 0;
+    return WithEntity<CPlayer>(nPlayerId, 0,
+                               [](CPlayer& player) { return (player.m_bySyncFlags & 1) ? 1 : 0; });
 }
 
 int32_t GetPlayerSyncFlag1(int32_t nPlayerId)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    return pPlayer && (pPlayer->m_bySyncFlags & 2) ? 1 : 0;
-}
-
-int32_t GetPlayerSyncCode(int32_t nPlayerId)
-{
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    return pPlayer ? pPlayer->m_bySyncCode : -1;
-}
-
-int32_t GetPlayerKeys(int32_t nPlayerId)
-{
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    return pPlayer ? pPlayer->m_usKeys : -1;
+    return WithEntity<CPlayer>(nPlayerId, 0,
+                               [](CPlayer& player) { return (player.m_bySyncFlags & 2) ? 1 : 0; });
 }
 
 // Nothing is written unless the first pointer is given; a null second or
 // third pointer is then skipped rather than written through.
 int32_t GetAimVector(int32_t nPlayerId, bool bDirection, float* pfX, float* pfY, float* pfZ)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    if (!pPlayer)
-        return 0;
-    if (pfX)
-        WriteVector(bDirection ? pPlayer->m_vAimVector2 : pPlayer->m_vAimVector1, pfX, pfY, pfZ);
-    return 1;
+    return WithEntity<CPlayer>(nPlayerId, 0,
+                               [&](CPlayer& player)
+                               {
+                                   if (pfX)
+                                       WriteVector(bDirection ? player.m_vAimVector2 : player.m_vAimVector1,
+                                                   pfX, pfY, pfZ);
+                               });
 }
 
 int32_t GetPlayerAimDirection(int32_t nPlayerId, float* pfX, float* pfY, float* pfZ)
@@ -630,129 +471,92 @@ int32_t GetPlayerAimPosition(int32_t nPlayerId, float* pfX, float* pfY, float* p
 
 int32_t RemovePlayerFromVehicle(int32_t nPlayerId)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    if (!pPlayer || pPlayer->m_byEntryState == 0)
-        return 0;
-    pPlayer->SetPosition(pPlayer->m_vPosition, true);
-    return 1;
-}
-
-int32_t GetPlayerInVehicleStatus(int32_t nPlayerId)
-{
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    return pPlayer ? pPlayer->m_byEntryState : 0;
+    return WithEntity<CPlayer>(nPlayerId, 0,
+                               [](CPlayer& player)
+                               {
+                                   if (player.m_byEntryState == 0)
+                                       return 0;
+                                   player.SetPosition(player.m_vPosition, true);
+                                   return 1;
+                               });
 }
 
 int32_t GetPlayerInVehicleSlot(int32_t nPlayerId)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    if (!pPlayer || pPlayer->m_byEntryState == 0)
-        return -1;
-    return pPlayer->m_byPassengerSeat == 255 ? 0 : pPlayer->m_byPassengerSeat + 1;
-}
-
-int32_t GetPlayerVehicleId(int32_t nPlayerId)
-{
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    return pPlayer ? pPlayer->m_usEntryVehicle : 0;
+    return WithEntity<CPlayer>(nPlayerId, -1,
+                               [](CPlayer& player)
+                               {
+                                   if (player.m_byEntryState == 0)
+                                       return -1;
+                                   return player.m_byPassengerSeat == 255 ? 0 : player.m_byPassengerSeat + 1;
+                               });
 }
 
 // Option bits (180..199). An inverted bit holds the opposite of what was set,
 // so both directions of every pair agree: a get returns what was last set.
 template <uint16_t usBit, bool bInverted> int32_t SetPlayerOption(int32_t nPlayerId, int32_t nEnabled)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    if (!pPlayer)
-        return 0;
-    pPlayer->SetFlag(usBit, (nEnabled != 0) != bInverted);
-    return 1;
+    return WithEntity<CPlayer>(nPlayerId, 0,
+                               [&](CPlayer& player) { player.SetFlag(usBit, (nEnabled != 0) != bInverted); });
 }
 
 template <uint16_t usBit, bool bInverted> int32_t GetPlayerOption(int32_t nPlayerId)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    if (!pPlayer)
-        return 0;
-    return pPlayer->GetFlag(usBit) != bInverted ? 1 : 0;
+    return WithEntity<CPlayer>(nPlayerId, 0,
+                               [](CPlayer& player) { return player.GetFlag(usBit) != bInverted ? 1 : 0; });
 }
 
 // Weapons (200..209).
 
 int32_t GivePlayerWeapon(int32_t nPlayerId, int32_t nWeapon, int32_t nAmmo)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    if (!pPlayer)
-        return 0;
-    pPlayer->GiveWeaponAddingAmmo(nWeapon, nAmmo, true);
-    return 1;
+    return WithEntity<CPlayer>(nPlayerId, 0,
+                               [&](CPlayer& player) { player.GiveWeaponAddingAmmo(nWeapon, nAmmo, true); });
 }
 
 int32_t SetPlayerWeapon(int32_t nPlayerId, int32_t nWeapon, int32_t nAmmo)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    if (!pPlayer)
-        return 0;
-    pPlayer->GiveWeapon(nWeapon, nAmmo, true);
-    return 1;
-}
-
-int32_t GetPlayerWeapon(int32_t nPlayerId)
-{
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    return pPlayer ? pPlayer->m_byWeapon : 0;
+    return WithEntity<CPlayer>(nPlayerId, 0,
+                               [&](CPlayer& player) { player.GiveWeapon(nWeapon, nAmmo, true); });
 }
 
 int32_t GetPlayerWeaponAmmo(int32_t nPlayerId)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    if (!pPlayer || pPlayer->m_byWeaponSlot >= 10)
-        return 0;
-    return pPlayer->m_ausSlotAmmo[pPlayer->m_byWeaponSlot];
+    return WithEntity<CPlayer>(nPlayerId, 0,
+                               [](CPlayer& player)
+                               {
+                                   const uint8_t bySlot = player.m_byWeaponSlot;
+                                   return bySlot < 10 ? player.m_ausSlotAmmo[bySlot] : 0;
+                               });
 }
 
 int32_t SetPlayerWeaponSlot(int32_t nPlayerId, int32_t nSlot)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    if (!pPlayer)
-        return 0;
-    pPlayer->SelectWeaponSlot(nSlot);
-    return 1;
-}
-
-int32_t GetPlayerWeaponSlot(int32_t nPlayerId)
-{
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    return pPlayer ? pPlayer->m_byWeaponSlot : 0;
+    return WithEntity<CPlayer>(nPlayerId, 0, [&](CPlayer& player) { player.SelectWeaponSlot(nSlot); });
 }
 
 int32_t GetPlayerWeaponAtSlot(int32_t nPlayerId, int32_t nSlot)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    return pPlayer && nSlot >= 0 && nSlot < 10 ? pPlayer->m_abySlotWeapon[nSlot] : 0;
+    return WithEntity<CPlayer>(nPlayerId, 0,
+                               [&](CPlayer& player)
+                               { return nSlot >= 0 && nSlot < 10 ? player.m_abySlotWeapon[nSlot] : 0; });
 }
 
 int32_t GetPlayerAmmoAtSlot(int32_t nPlayerId, int32_t nSlot)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    return pPlayer && nSlot >= 0 && nSlot < 10 ? pPlayer->m_ausSlotAmmo[nSlot] : 0;
+    return WithEntity<CPlayer>(nPlayerId, 0,
+                               [&](CPlayer& player)
+                               { return nSlot >= 0 && nSlot < 10 ? player.m_ausSlotAmmo[nSlot] : 0; });
 }
 
 int32_t RemovePlayerWeapon(int32_t nPlayerId, int32_t nWeapon)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    if (!pPlayer)
-        return 0;
-    pPlayer->RemoveWeapon(nWeapon, true);
-    return 1;
+    return WithEntity<CPlayer>(nPlayerId, 0, [&](CPlayer& player) { player.RemoveWeapon(nWeapon, true); });
 }
 
 int32_t RemoveAllWeapons(int32_t nPlayerId)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    if (!pPlayer)
-        return 0;
-    pPlayer->ResetWeapons(true);
-    return 1;
+    return WithEntity<CPlayer>(nPlayerId, 0, [](CPlayer& player) { player.ResetWeapons(true); });
 }
 
 // Camera, relays and spectating (210..213, 218, 219, 331).
@@ -760,52 +564,39 @@ int32_t RemoveAllWeapons(int32_t nPlayerId)
 int32_t SetCameraPosition(int32_t nPlayerId, float fPosX, float fPosY, float fPosZ, float fLookX,
                           float fLookY, float fLookZ)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    if (!pPlayer)
-        return 0;
-    pPlayer->SetCamera(Vector(fPosX, fPosY, fPosZ), Vector(fLookX, fLookY, fLookZ));
-    return 1;
+    return WithEntity<CPlayer>(
+        nPlayerId, 0,
+        [&](CPlayer& player)
+        { player.SetCamera(Vector(fPosX, fPosY, fPosZ), Vector(fLookX, fLookY, fLookZ)); });
 }
 
 int32_t RestoreCamera(int32_t nPlayerId)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    if (!pPlayer)
-        return 0;
-    pPlayer->RestoreCamera();
-    return 1;
-}
-
-int32_t GetPlayerResyncFlag(int32_t nPlayerId)
-{
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    return pPlayer && pPlayer->m_bNeedsResync ? 1 : 0;
+    return WithEntity<CPlayer>(nPlayerId, 0, [](CPlayer& player) { player.RestoreCamera(); });
 }
 
 int32_t SendPlayerPair(int32_t nPlayerId, int32_t nValue1, int32_t nValue2)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    if (!pPlayer)
-        return 0;
-    pPlayer->SendPair(static_cast<uint8_t>(nValue1), static_cast<uint8_t>(nValue2));
-    return 1;
+    return WithEntity<CPlayer>(
+        nPlayerId, 0,
+        [&](CPlayer& player)
+        { player.SendPair(static_cast<uint8_t>(nValue1), static_cast<uint8_t>(nValue2)); });
 }
 
 int32_t GetPlayerSpectateTarget(int32_t nPlayerId)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    if (!pPlayer || pPlayer->m_bySpectateTarget == NO_SPECTATE_TARGET)
-        return -1;
-    return pPlayer->m_bySpectateTarget;
+    return WithEntity<CPlayer>(nPlayerId, -1,
+                               [](CPlayer& player)
+                               {
+                                   const uint8_t byTarget = player.m_bySpectateTarget;
+                                   return byTarget == NO_SPECTATE_TARGET ? -1 : byTarget;
+                               });
 }
 
 int32_t SetPlayerSpectateTarget(int32_t nPlayerId, int32_t nTargetId)
 {
-    CPlayer* pPlayer = PlayerOf(nPlayerId);
-    if (!pPlayer)
-        return 0;
-    pPlayer->SetSpectateTarget(PlayerOf(nTargetId));
-    return 1;
+    return WithEntity<CPlayer>(nPlayerId, 0,
+                               [&](CPlayer& player) { player.SetSpectateTarget(PlayerOf(nTargetId)); });
 }
 
 int32_t SendPlayerTextBlock(int32_t nPlayerId, const char* szText1, int32_t nNumber, const char* szText2,
@@ -841,16 +632,16 @@ void FillIdentitySlots(PluginFuncs* pFuncs)
 {
     pFuncs->GetPlayerIdFromName = GetPlayerIdFromName;
     pFuncs->IsPlayerConnected = IsPlayerConnected;
-    pFuncs->IsPlayerSpawned = IsPlayerSpawned;
+    pFuncs->IsPlayerSpawned = ReadField<&CPlayer::m_bSpawned, 0>;
     pFuncs->IsPlayerStreamedForPlayer = IsPlayerStreamedForPlayer;
-    pFuncs->GetPlayerKey = GetPlayerKey;
+    pFuncs->GetPlayerKey = ReadField<&CPlayer::GetPlayerId, 0>;
     pFuncs->SetPlayerWorld = SetPlayerWorld;
-    pFuncs->GetPlayerWorld = GetPlayerWorld;
+    pFuncs->GetPlayerWorld = ReadField<&CPlayer::m_usWorld, 0>;
     pFuncs->SetPlayerSecondaryWorld = SetPlayerSecondaryWorld;
-    pFuncs->GetPlayerSecondaryWorld = GetPlayerSecondaryWorld;
+    pFuncs->GetPlayerSecondaryWorld = ReadField<&CPlayer::m_usSecondaryWorld, 0>;
     pFuncs->GetPlayerUniqueWorld = GetPlayerUniqueWorld;
     pFuncs->IsWorldVisibleToPlayer = IsWorldVisibleToPlayer;
-    pFuncs->GetPlayerState = GetPlayerState;
+    pFuncs->GetPlayerState = ReadField<&CPlayer::m_byState, 0>;
     pFuncs->GetPlayerName = GetPlayerName;
     pFuncs->SetPlayerName = SetPlayerName;
 }
@@ -859,27 +650,28 @@ void FillIdentitySlots(PluginFuncs* pFuncs)
 void FillAppearanceSlots(PluginFuncs* pFuncs)
 {
     pFuncs->SetPlayerClassByteA = SetPlayerClassByteA;
-    pFuncs->GetPlayerClassByteA = GetPlayerClassByteA;
+    pFuncs->GetPlayerClassByteA = ReadField<&CPlayer::m_byClassByteA, 0>;
     pFuncs->SetPlayerClassByteB = SetPlayerClassByteB;
-    pFuncs->GetPlayerClassByteB = GetPlayerClassByteB;
-    pFuncs->GetPlayerClass = GetPlayerClass;
+    pFuncs->GetPlayerClassByteB = ReadField<&CPlayer::m_byClassByteB, 0>;
+    // Slot 115: the spawn class the player last selected.
+    pFuncs->GetPlayerClass = ReadField<&CPlayer::m_byClassIndex, 0>;
     pFuncs->SetPlayerColour = SetPlayerColour;
-    pFuncs->GetPlayerColour = GetPlayerColour;
+    pFuncs->GetPlayerColour = ReadField<&CPlayer::m_uiColour, -1>;
     pFuncs->ForcePlayerSpawn = ForcePlayerSpawn;
     pFuncs->ForcePlayerSelect = ForcePlayerSelect;
     pFuncs->ForceAllSelect = ForceAllSelect;
     pFuncs->GivePlayerMoney = GivePlayerMoney;
     pFuncs->SetPlayerMoney = SetPlayerMoney;
-    pFuncs->GetPlayerMoney = GetPlayerMoney;
+    pFuncs->GetPlayerMoney = ReadField<&CPlayer::m_nMoney, 0>;
     pFuncs->SetPlayerScore = SetPlayerScore;
-    pFuncs->GetPlayerScore = GetPlayerScore;
+    pFuncs->GetPlayerScore = ReadField<&CPlayer::m_nScore, 0>;
 }
 
 // Connection values (156..159).
 void FillConnectionSlots(PluginFuncs* pFuncs)
 {
     pFuncs->GetPlayerPing = GetPlayerPing;
-    pFuncs->GetPlayerClientToggle = GetPlayerClientToggle;
+    pFuncs->GetPlayerClientToggle = ReadField<&CPlayer::m_bClientToggle, 0>;
     pFuncs->GetPlayerClientValue = GetPlayerClientValue;
     pFuncs->GetPlayerUniqueId = GetPlayerUniqueId;
 }
@@ -892,7 +684,7 @@ void FillHealthSlots(PluginFuncs* pFuncs)
     pFuncs->SetPlayerArmour = SetPlayerArmour;
     pFuncs->GetPlayerArmour = GetPlayerArmour;
     pFuncs->SetPlayerFlagsByte = SetPlayerFlagsByte;
-    pFuncs->GetPlayerFlagsByte = GetPlayerFlagsByte;
+    pFuncs->GetPlayerFlagsByte = ReadField<&CPlayer::m_byClientFlags2, 0>;
 }
 
 // Position, motion, heading and extra state (166..174).
@@ -906,16 +698,16 @@ void FillMotionSlots(PluginFuncs* pFuncs)
     pFuncs->SetPlayerHeading = SetPlayerHeading;
     pFuncs->GetPlayerHeading = GetPlayerHeading;
     pFuncs->SetPlayerExtraState = SetPlayerExtraState;
-    pFuncs->GetPlayerExtraState = GetPlayerExtraState;
+    pFuncs->GetPlayerExtraState = ReadField<&CPlayer::m_byExtraState, 0>;
 }
 
 // Vehicle seats (176..179).
 void FillVehiclesSlots(PluginFuncs* pFuncs)
 {
     pFuncs->RemovePlayerFromVehicle = RemovePlayerFromVehicle;
-    pFuncs->GetPlayerInVehicleStatus = GetPlayerInVehicleStatus;
+    pFuncs->GetPlayerInVehicleStatus = ReadField<&CPlayer::m_byEntryState, 0>;
     pFuncs->GetPlayerInVehicleSlot = GetPlayerInVehicleSlot;
-    pFuncs->GetPlayerVehicleId = GetPlayerVehicleId;
+    pFuncs->GetPlayerVehicleId = ReadField<&CPlayer::m_usEntryVehicle, 0>;
 }
 
 // Option bits (180..199).
@@ -951,10 +743,10 @@ void FillWeaponsSlots(PluginFuncs* pFuncs)
 {
     pFuncs->GivePlayerWeapon = GivePlayerWeapon;
     pFuncs->SetPlayerWeapon = SetPlayerWeapon;
-    pFuncs->GetPlayerWeapon = GetPlayerWeapon;
+    pFuncs->GetPlayerWeapon = ReadField<&CPlayer::m_byWeapon, 0>;
     pFuncs->GetPlayerWeaponAmmo = GetPlayerWeaponAmmo;
     pFuncs->SetPlayerWeaponSlot = SetPlayerWeaponSlot;
-    pFuncs->GetPlayerWeaponSlot = GetPlayerWeaponSlot;
+    pFuncs->GetPlayerWeaponSlot = ReadField<&CPlayer::m_byWeaponSlot, 0>;
     pFuncs->GetPlayerWeaponAtSlot = GetPlayerWeaponAtSlot;
     pFuncs->GetPlayerAmmoAtSlot = GetPlayerAmmoAtSlot;
     pFuncs->RemovePlayerWeapon = RemovePlayerWeapon;
@@ -966,12 +758,12 @@ void FillCameraSlots(PluginFuncs* pFuncs)
 {
     pFuncs->SetCameraPosition = SetCameraPosition;
     pFuncs->RestoreCamera = RestoreCamera;
-    pFuncs->GetPlayerResyncFlag = GetPlayerResyncFlag;
+    pFuncs->GetPlayerResyncFlag = ReadField<&CPlayer::m_bNeedsResync, 0>;
     pFuncs->SendPlayerPair = SendPlayerPair;
     pFuncs->SetPlayerSettableByte = SetPlayerSettableByte;
     pFuncs->GetPlayerStandingOnVehicle = GetPlayerStandingOnVehicle;
     pFuncs->GetPlayerStandingOnObject = GetPlayerStandingOnObject;
-    pFuncs->IsPlayerAway = IsPlayerAway;
+    pFuncs->IsPlayerAway = ReadField<&CPlayer::m_bAway, 0>;
     pFuncs->GetPlayerSpectateTarget = GetPlayerSpectateTarget;
     pFuncs->SetPlayerSpectateTarget = SetPlayerSpectateTarget;
 }
@@ -982,8 +774,8 @@ void FillContinuedSlots(PluginFuncs* pFuncs)
     pFuncs->SendPlayerTextBlock = SendPlayerTextBlock;
     pFuncs->GetPlayerSyncFlag0 = GetPlayerSyncFlag0;
     pFuncs->GetPlayerSyncFlag1 = GetPlayerSyncFlag1;
-    pFuncs->GetPlayerSyncCode = GetPlayerSyncCode;
-    pFuncs->GetPlayerKeys = GetPlayerKeys;
+    pFuncs->GetPlayerSyncCode = ReadField<&CPlayer::m_bySyncCode, -1>;
+    pFuncs->GetPlayerKeys = ReadField<&CPlayer::m_usKeys, -1>;
     pFuncs->GetPlayerAimDirection = GetPlayerAimDirection;
     pFuncs->GetPlayerAimPosition = GetPlayerAimPosition;
 }

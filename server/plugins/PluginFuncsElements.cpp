@@ -1,4 +1,4 @@
-#include "PluginFuncs.h"
+#include "plugins/PluginFuncs.h"
 #include "world/CClientElements.h"
 
 // Slots 97..110: text elements and named elements, stored and forwarded by

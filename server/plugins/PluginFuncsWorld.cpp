@@ -1,8 +1,9 @@
 #include "CServer.h"
-#include "PluginFuncs.h"
 #include "players/CPlayer.h"
 #include "players/CPlayerPool.h"
 #include "players/PlayerMessages.h"
+#include "plugins/PluginFuncs.h"
+#include "plugins/PluginSlot.h"
 #include "world/CStreamer.h"
 
 // Slots 78 and 79: area effects. Each reaches the players the streamer's
@@ -55,8 +56,7 @@ int32_t CreateExplosion(int32_t nWorld, int32_t nType, float fX, float fY, float
     SExplosion explosion{nWorld, static_cast<uint8_t>(nType), Vector(fX, fY, fZ), NO_CAUSE_ID,
                          static_cast<uint8_t>(nFlag)};
     CServer::ClampToWorld(explosion.vPosition);
-    const CPlayer* pCause = g_pServer->m_pPlayerPool ? g_pServer->m_pPlayerPool->Get(nPlayerId) : nullptr;
-    if (pCause)
+    if (const CPlayer* pCause = FindEntity<CPlayer>(nPlayerId))
         explosion.uiCauseId = pCause->GetPlayerId();
     g_pServer->m_pStreamer->ForEachPlayerInArea(explosion.vPosition.x, explosion.vPosition.y, EXPLOSION_RANGE,
                                                 SendExplosionTo, &explosion);

@@ -8,9 +8,9 @@
 #include <functional>
 #include <string>
 
-#include "PlayerTestFixture.h"
+#include "players/PlayerTestFixture.h"
 #include "players/PlayerMessages.h"
-#include "sync_FakeWorld.h"
+#include "players/sync_FakeWorld.h"
 
 using ::testing::ContainsRegex;
 using ::testing::ElementsAre;

@@ -3,7 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "VehicleTestFixture.h"
+#include "world/VehicleTestFixture.h"
 
 using ::testing::ElementsAre;
 

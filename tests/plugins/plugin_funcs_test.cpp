@@ -11,7 +11,7 @@
 #include "CServer.h"
 #include "Console.h"
 #include "ITimeSource.h"
-#include "server/support/plugin_TestHost.h"
+#include "plugins/support/plugin_TestHost.h"
 
 namespace
 {

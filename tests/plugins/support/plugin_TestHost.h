@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "CPluginManager.h"
 #include "players/CPlayer.h"
-#include "plugins/recorder.h"
+#include "plugins/CPluginManager.h"
 #include "support/TempDir.h"
+#include "testplugins/recorder.h"
 #include "world/CObject.h"
 #include "world/CPickup.h"
 #include "world/CVehicle.h"

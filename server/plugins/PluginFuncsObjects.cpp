@@ -1,34 +1,23 @@
 #include <cmath>
 
 #include "CServer.h"
-#include "PluginFuncs.h"
 #include "players/CPlayerPool.h"
+#include "plugins/PluginFuncs.h"
+#include "plugins/PluginSlot.h"
 #include "world/CObjectPool.h"
 #include "world/CStreamer.h"
 
-// Slots 309..330: map objects. Each validates the object id against the pool
-// (0..2999 and in use), then reads a field or calls one object operation.
+// Slots 309..330: map objects. Each finds the object its id names (0..2999
+// and in use), then reads a field or calls one object operation.
 // Positions from plugins are clamped by the object; offsets, rotations and
 // angles that are not finite numbers are refused, as no clamp can make them
 // meaningful.
 
 namespace
 {
-CObject* ObjectOf(int32_t nObjectId)
-{
-    return g_pServer && g_pServer->m_pObjectPool ? g_pServer->m_pObjectPool->Get(nObjectId) : nullptr;
-}
-
 bool IsFinite(float fX, float fY, float fZ, float fW = 0.0f)
 {
     return std::isfinite(fX) && std::isfinite(fY) && std::isfinite(fZ) && std::isfinite(fW);
-}
-
-Quaternion FromEuler(float fX, float fY, float fZ)
-{
-    Quaternion q;
-    q.FromEuler(Vector(fX, fY, fZ));
-    return q;
 }
 
 int32_t CreateObject(int32_t nModel, int32_t nWorld, float fX, float fY, float fZ, int32_t nAlpha)
@@ -45,101 +34,71 @@ int32_t DeleteObject(int32_t nObjectId)
 
 int32_t IsObjectStreamedForPlayer(int32_t nObjectId, int32_t nPlayerId)
 {
-    if (!ObjectOf(nObjectId) || !g_pServer->m_pPlayerPool || !g_pServer->m_pStreamer)
-        return 0;
-    const CPlayer* pPlayer = g_pServer->m_pPlayerPool->Get(nPlayerId);
-    return pPlayer && g_pServer->m_pStreamer->IsObjectStreamed(pPlayer, nObjectId) ? 1 : 0;
-}
-
-int32_t GetObjectModel(int32_t nObjectId)
-{
-    const CObject* pObject = ObjectOf(nObjectId);
-    return pObject ? pObject->GetModel() : 0;
+    return WithEntity<CObject>(
+        nObjectId, 0,
+        [&](CObject&)
+        {
+            const CPlayer* pPlayer = FindEntity<CPlayer>(nPlayerId);
+            CStreamer* pStreamer = g_pServer->m_pStreamer;
+            return pPlayer && pStreamer && pStreamer->IsObjectStreamed(pPlayer, nObjectId) ? 1 : 0;
+        });
 }
 
 int32_t SetObjectWorld(int32_t nObjectId, int32_t nWorld)
 {
-    CObject* pObject = ObjectOf(nObjectId);
-    if (!pObject)
-        return 0;
-    pObject->SetWorld(nWorld);
-    return 1;
-}
-
-int32_t GetObjectWorld(int32_t nObjectId)
-{
-    const CObject* pObject = ObjectOf(nObjectId);
-    return pObject ? pObject->GetWorld() : -1;
+    return WithEntity<CObject>(nObjectId, 0, [&](CObject& object) { object.SetWorld(nWorld); });
 }
 
 int32_t SetObjectAlpha(int32_t nObjectId, int32_t nAlpha, int32_t nDuration)
 {
-    CObject* pObject = ObjectOf(nObjectId);
-    if (!pObject)
-        return 0;
-    pObject->SetAlpha(static_cast<uint8_t>(nAlpha), nDuration);
-    return 1;
-}
-
-int32_t GetObjectAlpha(int32_t nObjectId)
-{
-    const CObject* pObject = ObjectOf(nObjectId);
-    return pObject ? pObject->GetAlpha() : 0;
+    return WithEntity<CObject>(
+        nObjectId, 0, [&](CObject& object) { object.SetAlpha(static_cast<uint8_t>(nAlpha), nDuration); });
 }
 
 int32_t MoveObjectTo(int32_t nObjectId, float fX, float fY, float fZ, int32_t nDuration)
 {
-    CObject* pObject = ObjectOf(nObjectId);
-    if (!pObject)
-        return 0;
-    pObject->MoveTo(Vector(fX, fY, fZ), nDuration);
-    return 1;
+    return WithEntity<CObject>(nObjectId, 0,
+                               [&](CObject& object) { object.MoveTo(Vector(fX, fY, fZ), nDuration); });
 }
 
 int32_t MoveObjectBy(int32_t nObjectId, float fX, float fY, float fZ, int32_t nDuration)
 {
-    CObject* pObject = ObjectOf(nObjectId);
-    if (!pObject || !IsFinite(fX, fY, fZ))
-        return 0;
-    pObject->MoveBy(Vector(fX, fY, fZ), nDuration);
-    return 1;
+    return WithEntity<CObject>(nObjectId, 0,
+                               [&](CObject& object)
+                               {
+                                   if (!IsFinite(fX, fY, fZ))
+                                       return 0;
+                                   object.MoveBy(Vector(fX, fY, fZ), nDuration);
+                                   return 1;
+                               });
 }
 
 int32_t SetObjectPosition(int32_t nObjectId, float fX, float fY, float fZ)
 {
-    CObject* pObject = ObjectOf(nObjectId);
-    if (!pObject)
-        return 0;
-    pObject->SetPosition(Vector(fX, fY, fZ));
-    return 1;
+    return WithEntity<CObject>(nObjectId, 0,
+                               [&](CObject& object) { object.SetPosition(Vector(fX, fY, fZ)); });
 }
 
 int32_t GetObjectPosition(int32_t nObjectId, float* pfX, float* pfY, float* pfZ)
 {
-    CObject* pObject = ObjectOf(nObjectId);
-    if (!pObject)
-        return 0;
-    const Vector vPosition = pObject->GetPosition();
-    if (pfX)
-        *pfX = vPosition.x;
-    if (pfY)
-        *pfY = vPosition.y;
-    if (pfZ)
-        *pfZ = vPosition.z;
-    return 1;
+    return WithEntity<CObject>(nObjectId, 0,
+                               [&](CObject& object) { WriteVector(object.GetPosition(), pfX, pfY, pfZ); });
 }
 
 // The four rotation slots share one shape: a finite target, to or by.
 int32_t Turn(int32_t nObjectId, const Quaternion& q, int32_t nDuration, bool bRelative)
 {
-    CObject* pObject = ObjectOf(nObjectId);
-    if (!pObject || !IsFinite(q.x, q.y, q.z, q.w))
-        return 0;
-    if (bRelative)
-        pObject->RotateBy(q, nDuration);
-    else
-        pObject->RotateTo(q, nDuration);
-    return 1;
+    return WithEntity<CObject>(nObjectId, 0,
+                               [&](CObject& object)
+                               {
+                                   if (!IsFinite(q.x, q.y, q.z, q.w))
+                                       return 0;
+                                   if (bRelative)
+                                       object.RotateBy(q, nDuration);
+                                   else
+                                       object.RotateTo(q, nDuration);
+                                   return 1;
+                               });
 }
 
 int32_t RotateObjectTo(int32_t nObjectId, float fX, float fY, float fZ, float fW, int32_t nDuration)
@@ -164,44 +123,30 @@ int32_t RotateObjectByEuler(int32_t nObjectId, float fX, float fY, float fZ, int
 
 int32_t GetObjectRotation(int32_t nObjectId, float* pfX, float* pfY, float* pfZ, float* pfW)
 {
-    CObject* pObject = ObjectOf(nObjectId);
-    if (!pObject)
-        return 0;
-    const Quaternion q = pObject->GetRotation();
-    if (pfX)
-        *pfX = q.x;
-    if (pfY)
-        *pfY = q.y;
-    if (pfZ)
-        *pfZ = q.z;
-    if (pfW)
-        *pfW = q.w;
-    return 1;
+    return WithEntity<CObject>(
+        nObjectId, 0, [&](CObject& object) { WriteQuaternion(object.GetRotation(), pfX, pfY, pfZ, pfW); });
 }
 
 int32_t GetObjectRotationEuler(int32_t nObjectId, float* pfX, float* pfY, float* pfZ)
 {
-    CObject* pObject = ObjectOf(nObjectId);
-    if (!pObject)
-        return 0;
-    const Vector vAngles = pObject->GetRotation().ToEuler();
-    if (pfX)
-        *pfX = vAngles.x;
-    if (pfY)
-        *pfY = vAngles.y;
-    if (pfZ)
-        *pfZ = vAngles.z;
-    return 1;
+    return WithEntity<CObject>(
+        nObjectId, 0, [&](CObject& object) { WriteVector(object.GetRotation().ToEuler(), pfX, pfY, pfZ); });
 }
 
 int32_t SetReportBit(int32_t nObjectId, uint8_t byBit, int32_t nEnabled)
 {
-    CObject* pObject = ObjectOf(nObjectId);
-    if (!pObject)
-        return 0;
-    const uint8_t byFlags = pObject->GetReportFlags();
-    pObject->SetReportFlags(nEnabled ? (byFlags | byBit) : (byFlags & ~byBit));
-    return 1;
+    return WithEntity<CObject>(nObjectId, 0,
+                               [&](CObject& object)
+                               {
+                                   const uint8_t byFlags = object.GetReportFlags();
+                                   object.SetReportFlags(nEnabled ? (byFlags | byBit) : (byFlags & ~byBit));
+                               });
+}
+
+int32_t IsReportBitSet(int32_t nObjectId, uint8_t byBit)
+{
+    return WithEntity<CObject>(nObjectId, 0,
+                               [&](CObject& object) { return (object.GetReportFlags() & byBit) ? 1 : 0; });
 }
 
 int32_t SetObjectShotReport(int32_t nObjectId, int32_t nEnabled)
@@ -211,8 +156,7 @@ int32_t SetObjectShotReport(int32_t nObjectId, int32_t nEnabled)
 
 int32_t IsObjectShotReportEnabled(int32_t nObjectId)
 {
-    const CObject* pObject = ObjectOf(nObjectId);
-    return pObject && (pObject->GetReportFlags() & OBJECT_REPORT_SHOTS) ? 1 : 0;
+    return IsReportBitSet(nObjectId, OBJECT_REPORT_SHOTS);
 }
 
 int32_t SetObjectTouchedReport(int32_t nObjectId, int32_t nEnabled)
@@ -222,8 +166,7 @@ int32_t SetObjectTouchedReport(int32_t nObjectId, int32_t nEnabled)
 
 int32_t IsObjectTouchedReportEnabled(int32_t nObjectId)
 {
-    const CObject* pObject = ObjectOf(nObjectId);
-    return pObject && (pObject->GetReportFlags() & OBJECT_REPORT_TOUCHES) ? 1 : 0;
+    return IsReportBitSet(nObjectId, OBJECT_REPORT_TOUCHES);
 }
 } // namespace
 
@@ -232,11 +175,11 @@ void FillObjectFuncs(PluginFuncs* pFuncs)
     pFuncs->CreateObject = CreateObject;
     pFuncs->DeleteObject = DeleteObject;
     pFuncs->IsObjectStreamedForPlayer = IsObjectStreamedForPlayer;
-    pFuncs->GetObjectModel = GetObjectModel;
+    pFuncs->GetObjectModel = ReadField<&CObject::GetModel, 0>;
     pFuncs->SetObjectWorld = SetObjectWorld;
-    pFuncs->GetObjectWorld = GetObjectWorld;
+    pFuncs->GetObjectWorld = ReadField<&CObject::GetWorld, -1>;
     pFuncs->SetObjectAlpha = SetObjectAlpha;
-    pFuncs->GetObjectAlpha = GetObjectAlpha;
+    pFuncs->GetObjectAlpha = ReadField<&CObject::GetAlpha, 0>;
     pFuncs->MoveObjectTo = MoveObjectTo;
     pFuncs->MoveObjectBy = MoveObjectBy;
     pFuncs->SetObjectPosition = SetObjectPosition;

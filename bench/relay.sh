@@ -2,12 +2,19 @@
 # Relay benchmark: the game server against a bare RakNet relay under the same
 # bot load, on loopback only.
 #
-# Builds Release into build/release, then runs, in turn, orvn-server (no
-# plugins, 100 players, bound to 127.0.0.1 on a free port, in a temporary
-# folder) and orvn-relay-baseline, each loaded by orvn-bot. For each it prints
-# the CPU time, relays delivered per second, latency p50/p99 and peak RSS, and
-# at the end the ratio of the server's CPU per delivered relay to the
-# baseline's. The last line is one JSON object.
+# Builds Release into build/release, then runs orvn-server (no plugins, 100
+# players, bound to 127.0.0.1 on a free port, in a temporary folder) and
+# orvn-relay-baseline in alternation, server first (server, baseline, server,
+# baseline, ...; --runs pairs, at least two), each loaded by orvn-bot. For each
+# run it prints the CPU time, relays delivered per second, latency p50/p99 and
+# peak RSS; at the end the medians of each side and the ratios the goal is
+# judged by, all from medians: latency p50 and p99 of the server over the
+# baseline's, and the server's CPU per delivered relay over the baseline's.
+# Alternating spreads the outside load of a shared machine over both sides.
+# The last line is one JSON object; "goal_met" says whether the medians meet
+# the goal (p50 ratio at most 0.5, p99 ratio at most 0.7, CPU ratio at most
+# 1.0, server delivery at least 0.995). The exit status is 0 when every run
+# produced figures, whether or not the goal was met.
 #
 # CPU per relay uses the CPU time the bot sampled over its counting window
 # (joins and warm-up left out); the whole-run CPU time, read from /proc just
@@ -16,12 +23,12 @@
 # With --vehicles every bot first enters its own vehicle through the entry
 # request (the server runs the bench_vehicles plugin, which places vehicles
 # 1..100 where the bots walk; the baseline accepts every entry) and then sends
-# driver sync, 30 Hz unless --hz says otherwise.
+# driver sync instead of on-foot sync.
 #
 # Usage: bench/relay.sh [--vehicles] [--bots N] [--hz R] [--seconds D] [--warmup W]
-#                       [--threads T] [--skip-build] [--build-dir DIR]
+#                       [--runs N] [--threads T] [--skip-build] [--build-dir DIR]
 # The same settings may come from the environment: VEHICLES=1, BOTS, HZ,
-# DURATION, WARMUP, BOT_THREADS, SKIP_BUILD=1, BUILD_DIR.
+# DURATION, WARMUP, RUNS, BOT_THREADS, SKIP_BUILD=1, BUILD_DIR.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -29,35 +36,45 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 . "$ROOT/bench/lib.sh"
 BOTS=${BOTS:-100}
 VEHICLES=${VEHICLES:-0}
-HZ=${HZ:-}
+HZ=${HZ:-30}
 DURATION=${DURATION:-20}
 WARMUP=${WARMUP:-3}
+RUNS=${RUNS:-2}
 BOT_THREADS=${BOT_THREADS:-2}
 SKIP_BUILD=${SKIP_BUILD:-0}
 BUILD_DIR=${BUILD_DIR:-$ROOT/build/release}
 HOST=127.0.0.1
 
+# The goal, as ratios of the medians.
+GOAL_P50_RATIO=0.5
+GOAL_P99_RATIO=0.7
+GOAL_CPU_RATIO=1.0
+GOAL_DELIVERY=0.995
+
+# One arm per option; an option with a value shifts once more.
 while [ $# -gt 0 ]; do
     case "$1" in
-    --vehicles) VEHICLES=1; shift ;;
-    --bots) BOTS=$2; shift 2 ;;
-    --hz) HZ=$2; shift 2 ;;
-    --seconds) DURATION=$2; shift 2 ;;
-    --warmup) WARMUP=$2; shift 2 ;;
-    --threads) BOT_THREADS=$2; shift 2 ;;
-    --skip-build) SKIP_BUILD=1; shift ;;
-    --build-dir) BUILD_DIR=$2; shift 2 ;;
+    --vehicles) VEHICLES=1 ;;
+    --bots) BOTS=${2:?--bots needs a value}; shift ;;
+    --hz) HZ=${2:?--hz needs a value}; shift ;;
+    --seconds) DURATION=${2:?--seconds needs a value}; shift ;;
+    --warmup) WARMUP=${2:?--warmup needs a value}; shift ;;
+    --runs) RUNS=${2:?--runs needs a value}; shift ;;
+    --threads) BOT_THREADS=${2:?--threads needs a value}; shift ;;
+    --skip-build) SKIP_BUILD=1 ;;
+    --build-dir) BUILD_DIR=${2:?--build-dir needs a value}; shift ;;
     *) echo "relay.sh: unknown argument $1" >&2; exit 2 ;;
     esac
+    shift
 done
+if ! [[ "$RUNS" =~ ^[0-9]+$ ]] || [ "$RUNS" -lt 2 ]; then
+    echo "relay.sh: --runs needs a whole number of at least 2" >&2
+    exit 2
+fi
 
 BOT_MODE=()
-if [ "$VEHICLES" = "1" ]; then
-    HZ=${HZ:-30}
-    BOT_MODE=(--vehicles)
-else
-    HZ=${HZ:-20}
-fi
+[ "$VEHICLES" = "1" ] && BOT_MODE=(--vehicles)
+MODE=$([ "$VEHICLES" = 1 ] && echo vehicles || echo on-foot)
 
 CLK_TCK=$(getconf CLK_TCK 2>/dev/null || echo 100)
 WORK=$(mktemp -d /tmp/orvn-relay-bench.XXXXXX)
@@ -93,6 +110,14 @@ calc() {
     }'
 }
 
+# 1 when value <= limit (or >= limit with "ge"), 0 otherwise or for null.
+within() {
+    awk -v v="$1" -v l="$2" -v how="${3:-le}" 'BEGIN {
+        if (v == "null") { print 0; exit }
+        print (how == "ge" ? v + 0 >= l + 0 : v + 0 <= l + 0) ? 1 : 0
+    }'
+}
+
 cpu_ticks() { awk '{ sub(/.*\) /, ""); print $12 + $13 }' "/proc/$1/stat" 2>/dev/null || echo null; }
 peak_rss_kb() { awk '/^VmHWM:/ { print $2 }' "/proc/$1/status" 2>/dev/null || echo null; }
 
@@ -102,24 +127,28 @@ stop_target() {
     TARGET_PID=""
 }
 
-# run_target NAME READY_TEXT COMMAND... ; @PORT@ in the command becomes the
-# port chosen. Leaves the RESULT_<field> variables.
+# The server's folder: its configuration and, in vehicle mode, its plugin.
+prepare_server() {
+    local dir=$1 port=$2
+    printf 'bindhost %s\nport %s\nmaxplayers 100\n' "$HOST" "$port" >"$dir/server.cfg"
+    if [ "$VEHICLES" = "1" ]; then
+        mkdir -p "$dir/plugins"
+        cp "$BUILD_DIR/bin/plugins/bench_vehicles.so" "$dir/plugins/"
+        echo "plugins bench_vehicles" >>"$dir/server.cfg"
+    fi
+}
+
+# run_target NAME DIR READY_TEXT COMMAND... ; @PORT@ in the command becomes
+# the port chosen. Leaves the RESULT_<field> variables.
 run_target() {
-    local name=$1 ready=$2
-    shift 2
-    local dir="$WORK/$name" port pid bot_json bot_rc ticks
-    RESULT_JSON="" RESULT_CPU=null RESULT_WINDOW_CPU=null RESULT_RSS=null RESULT_RECEIVED=null
+    local name=$1 dir=$2 ready=$3
+    shift 3
+    local port pid bot_json bot_rc ticks
+    RESULT_CPU=null RESULT_WINDOW_CPU=null RESULT_RSS=null RESULT_RECEIVED=null
     RESULT_DELIVERY=null RESULT_P50=null RESULT_P99=null RESULT_RATE=null RESULT_CPU_PER_RELAY=null
     mkdir -p "$dir"
     port=$(free_port) || { log "no free UDP port found"; exit 1; }
-    if [ "$name" = server ]; then
-        printf 'bindhost %s\nport %s\nmaxplayers 100\n' "$HOST" "$port" >"$dir/server.cfg"
-        if [ "$VEHICLES" = "1" ]; then
-            mkdir -p "$dir/plugins"
-            cp "$BUILD_DIR/bin/plugins/bench_vehicles.so" "$dir/plugins/"
-            echo "plugins bench_vehicles" >>"$dir/server.cfg"
-        fi
-    fi
+    [ "$name" = server ] && prepare_server "$dir" "$port"
     local args=() arg
     for arg in "$@"; do
         args+=("${arg//@PORT@/$port}")
@@ -130,7 +159,6 @@ run_target() {
     if ! wait_ready "$pid" "$dir/out.txt" "$ready"; then
         log "$name did not start:"; tail -20 "$dir/out.txt" >&2
         stop_target "$pid"
-        RESULT_JSON=""
         return 1
     fi
     log "$name running (pid $pid, port $port); $BOTS bots at $HZ Hz for $DURATION s after a $WARMUP s warm-up"
@@ -149,7 +177,6 @@ run_target() {
     if [ "$bot_rc" -ne 0 ] || [ -z "$bot_json" ]; then
         log "$name: orvn-bot exited with $bot_rc"; tail -20 "$dir/bot.err" >&2
     fi
-    RESULT_JSON=$bot_json
     RESULT_CPU=$(calc ticks "$ticks" "$CLK_TCK")
     RESULT_WINDOW_CPU=$(json_get target_cpu_s "$bot_json")
     RESULT_RECEIVED=$(json_get received "$bot_json")
@@ -164,25 +191,80 @@ run_target() {
     [ -n "$bot_json" ]
 }
 
+# One line per run: side, then the figures in the order of FIELDS.
+RESULTS=$WORK/results.txt
+FIELDS="p50_ms p99_ms cpu_per_relay_us delivery relays_per_s peak_rss_kb cpu_s window_cpu_s"
+: >"$RESULTS"
+
+record() {
+    echo "$1 $RESULT_P50 $RESULT_P99 $RESULT_CPU_PER_RELAY $RESULT_DELIVERY $RESULT_RATE $RESULT_RSS $RESULT_CPU" \
+        "$RESULT_WINDOW_CPU" >>"$RESULTS"
+}
+
+# The median of one field over a side's runs (the mean of the middle two for
+# an even count); null when any run lacks it.
+median() {
+    local side=$1 column
+    column=$(($(tr ' ' '\n' <<<"$FIELDS" | grep -nx "$2" | cut -d: -f1) + 1))
+    awk -v side="$side" -v c="$column" '$1 == side { print $c }' "$RESULTS" | sort -g | awk '
+        $0 == "null" { bad = 1 }
+        { v[NR] = $0 }
+        END {
+            if (bad || NR == 0) { print "null"; exit }
+            if (NR % 2) print v[(NR + 1) / 2]; else printf "%.6g\n", (v[NR / 2] + v[NR / 2 + 1]) / 2
+        }'
+}
+
+# A side's runs as a JSON array of objects.
+runs_json() {
+    awk -v side="$1" -v fields="$FIELDS" '
+        BEGIN { n = split(fields, name, " "); printf "[" }
+        $1 == side {
+            printf "%s{", sep; sep = ","
+            for (i = 1; i <= n; i++) printf "%s\"%s\":%s", (i > 1 ? "," : ""), name[i], $(i + 1)
+            printf "}"
+        }
+        END { printf "]" }' "$RESULTS"
+}
+
 build
 
 STATUS=ok
-run_target server "Started" "$BUILD_DIR/bin/orvn-server" -allow-server-runas-root || STATUS=server_failed
-S_JSON=$RESULT_JSON S_CPU=${RESULT_CPU:-null} S_WCPU=${RESULT_WINDOW_CPU:-null} S_RSS=${RESULT_RSS:-null}
-S_DELIVERY=${RESULT_DELIVERY:-null} S_P50=${RESULT_P50:-null} S_P99=${RESULT_P99:-null}
-S_RATE=${RESULT_RATE:-null} S_CPR=${RESULT_CPU_PER_RELAY:-null}
-sleep 1
-run_target baseline "listening" "$BUILD_DIR/bin/orvn-relay-baseline" --port @PORT@ --bind "$HOST" --maxconn 100 || STATUS=${STATUS/ok/}baseline_failed
-B_CPU=${RESULT_CPU:-null} B_WCPU=${RESULT_WINDOW_CPU:-null} B_RSS=${RESULT_RSS:-null}
-B_DELIVERY=${RESULT_DELIVERY:-null} B_P50=${RESULT_P50:-null} B_P99=${RESULT_P99:-null}
-B_RATE=${RESULT_RATE:-null} B_CPR=${RESULT_CPU_PER_RELAY:-null}
-[ -n "$S_JSON" ] || S_JSON="{}"
+for ((run = 1; run <= RUNS; run++)); do
+    log "run $run of $RUNS"
+    run_target server "$WORK/server-$run" "Started" "$BUILD_DIR/bin/orvn-server" -allow-server-runas-root ||
+        STATUS=failed
+    record server
+    sleep 1
+    run_target baseline "$WORK/baseline-$run" "listening" "$BUILD_DIR/bin/orvn-relay-baseline" --port @PORT@ \
+        --bind "$HOST" --maxconn 100 || STATUS=failed
+    record baseline
+    sleep 1
+done
 
-CPU_RATIO=$(calc div "$S_CPR" "$B_CPR")
-LATENCY_RATIO=$(calc div "$S_P99" "$B_P99")
-echo "server CPU per relay / baseline CPU per relay: $CPU_RATIO; p99 latency ratio: $LATENCY_RATIO"
-printf '{"mode":"%s","bots":%s,"hz":%s,"seconds":%s,"warmup":%s,"delivery":%s,"p50_ms":%s,"p99_ms":%s,"relays_per_s":%s,"server_cpu_s":%s,"server_window_cpu_s":%s,"server_peak_rss_kb":%s,"baseline_delivery":%s,"baseline_p50_ms":%s,"baseline_p99_ms":%s,"baseline_relays_per_s":%s,"baseline_cpu_s":%s,"baseline_window_cpu_s":%s,"baseline_peak_rss_kb":%s,"server_cpu_per_relay_us":%s,"baseline_cpu_per_relay_us":%s,"cpu_ratio":%s,"latency_ratio":%s,"status":"%s"}\n' \
-    "$([ "$VEHICLES" = 1 ] && echo vehicles || echo on-foot)" "$BOTS" "$HZ" "$DURATION" "$WARMUP" "$S_DELIVERY" "$S_P50" "$S_P99" "$S_RATE" "$S_CPU" "$S_WCPU" "$S_RSS" \
-    "$B_DELIVERY" "$B_P50" "$B_P99" "$B_RATE" "$B_CPU" "$B_WCPU" "$B_RSS" "$S_CPR" "$B_CPR" "$CPU_RATIO" \
-    "$LATENCY_RATIO" "$STATUS"
+# S_<field> and B_<field>: the medians of the server's and the baseline's runs.
+for field in $FIELDS; do
+    printf -v "S_$field" '%s' "$(median server "$field")"
+    printf -v "B_$field" '%s' "$(median baseline "$field")"
+done
+P50_RATIO=$(calc div "$S_p50_ms" "$B_p50_ms")
+P99_RATIO=$(calc div "$S_p99_ms" "$B_p99_ms")
+CPU_RATIO=$(calc div "$S_cpu_per_relay_us" "$B_cpu_per_relay_us")
+GOAL_MET=false
+if [ "$(within "$P50_RATIO" $GOAL_P50_RATIO)$(within "$P99_RATIO" $GOAL_P99_RATIO)$(within "$CPU_RATIO" \
+    $GOAL_CPU_RATIO)$(within "$S_delivery" $GOAL_DELIVERY ge)" = 1111 ]; then
+    GOAL_MET=true
+fi
+
+echo "medians of $RUNS runs each: server p50 $S_p50_ms ms p99 $S_p99_ms ms, $S_cpu_per_relay_us us CPU per relay," \
+    "delivery $S_delivery; baseline p50 $B_p50_ms ms p99 $B_p99_ms ms, $B_cpu_per_relay_us us CPU per relay," \
+    "delivery $B_delivery"
+echo "server / baseline: p50 latency $P50_RATIO (goal <= $GOAL_P50_RATIO), p99 latency $P99_RATIO" \
+    "(goal <= $GOAL_P99_RATIO), CPU per relay $CPU_RATIO (goal <= $GOAL_CPU_RATIO); goal met: $GOAL_MET"
+printf '{"mode":"%s","bots":%s,"hz":%s,"seconds":%s,"warmup":%s,"runs":%s,"delivery":%s,"p50_ms":%s,"p99_ms":%s,"relays_per_s":%s,"server_cpu_s":%s,"server_window_cpu_s":%s,"server_peak_rss_kb":%s,"baseline_delivery":%s,"baseline_p50_ms":%s,"baseline_p99_ms":%s,"baseline_relays_per_s":%s,"baseline_cpu_s":%s,"baseline_window_cpu_s":%s,"baseline_peak_rss_kb":%s,"server_cpu_per_relay_us":%s,"baseline_cpu_per_relay_us":%s,"p50_ratio":%s,"p99_ratio":%s,"cpu_ratio":%s,"latency_ratio":%s,"goal":{"p50_ratio":%s,"p99_ratio":%s,"cpu_ratio":%s,"delivery":%s},"goal_met":%s,"server_runs":%s,"baseline_runs":%s,"status":"%s"}\n' \
+    "$MODE" "$BOTS" "$HZ" "$DURATION" "$WARMUP" "$RUNS" "$S_delivery" "$S_p50_ms" "$S_p99_ms" "$S_relays_per_s" \
+    "$S_cpu_s" "$S_window_cpu_s" "$S_peak_rss_kb" "$B_delivery" "$B_p50_ms" "$B_p99_ms" "$B_relays_per_s" "$B_cpu_s" \
+    "$B_window_cpu_s" "$B_peak_rss_kb" "$S_cpu_per_relay_us" "$B_cpu_per_relay_us" "$P50_RATIO" "$P99_RATIO" \
+    "$CPU_RATIO" "$P99_RATIO" "$GOAL_P50_RATIO" "$GOAL_P99_RATIO" "$GOAL_CPU_RATIO" "$GOAL_DELIVERY" "$GOAL_MET" \
+    "$(runs_json server)" "$(runs_json baseline)" "$STATUS"
 [ "$STATUS" = ok ]

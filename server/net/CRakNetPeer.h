@@ -34,6 +34,9 @@ public:
 
     void Send(const uint8_t* pData, int nLength, int nPriority, int nReliability, int nChannel, int nSlot,
               bool bBroadcast) override;
+    void SendToSlots(const uint8_t* pData, int nLength, int nPriority, int nReliability, int nChannel,
+                     const int* pSlots, int nCount) override;
+    void Flush() override;
     void CloseConnection(int nSlot, bool bNotify, int nChannel, int nPriority) override;
 
     bool GetAddress(int nSlot, uint32_t& uiAddress, uint16_t& usPort) const override;
@@ -71,4 +74,6 @@ private:
     RakNet::SystemAddress m_aSlotAddress[SLOT_COUNT];
     // Store downloads: created by a successful Startup, released after the peer.
     CStoreFileTransfer* m_pFileTransfer;
+    // The recipients of one SendToSlots call; refilled by every call.
+    RakNet::SystemAddress m_aSendTargets[SLOT_COUNT];
 };

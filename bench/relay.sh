@@ -242,29 +242,32 @@ for ((run = 1; run <= RUNS; run++)); do
     sleep 1
 done
 
-# S_<field> and B_<field>: the medians of the server's and the baseline's runs.
+# The medians of the server's (S) and the baseline's (B) runs, by field.
+declare -A S B
 for field in $FIELDS; do
-    printf -v "S_$field" '%s' "$(median server "$field")"
-    printf -v "B_$field" '%s' "$(median baseline "$field")"
+    S[$field]=$(median server "$field")
+    B[$field]=$(median baseline "$field")
 done
-P50_RATIO=$(calc div "$S_p50_ms" "$B_p50_ms")
-P99_RATIO=$(calc div "$S_p99_ms" "$B_p99_ms")
-CPU_RATIO=$(calc div "$S_cpu_per_relay_us" "$B_cpu_per_relay_us")
+P50_RATIO=$(calc div "${S[p50_ms]}" "${B[p50_ms]}")
+P99_RATIO=$(calc div "${S[p99_ms]}" "${B[p99_ms]}")
+CPU_RATIO=$(calc div "${S[cpu_per_relay_us]}" "${B[cpu_per_relay_us]}")
 GOAL_MET=false
 if [ "$(within "$P50_RATIO" $GOAL_P50_RATIO)$(within "$P99_RATIO" $GOAL_P99_RATIO)$(within "$CPU_RATIO" \
-    $GOAL_CPU_RATIO)$(within "$S_delivery" $GOAL_DELIVERY ge)" = 1111 ]; then
+    $GOAL_CPU_RATIO)$(within "${S[delivery]}" $GOAL_DELIVERY ge)" = 1111 ]; then
     GOAL_MET=true
 fi
 
-echo "medians of $RUNS runs each: server p50 $S_p50_ms ms p99 $S_p99_ms ms, $S_cpu_per_relay_us us CPU per relay," \
-    "delivery $S_delivery; baseline p50 $B_p50_ms ms p99 $B_p99_ms ms, $B_cpu_per_relay_us us CPU per relay," \
-    "delivery $B_delivery"
+echo "medians of $RUNS runs each: server p50 ${S[p50_ms]} ms p99 ${S[p99_ms]} ms," \
+    "${S[cpu_per_relay_us]} us CPU per relay, delivery ${S[delivery]}; baseline p50 ${B[p50_ms]} ms" \
+    "p99 ${B[p99_ms]} ms, ${B[cpu_per_relay_us]} us CPU per relay, delivery ${B[delivery]}"
 echo "server / baseline: p50 latency $P50_RATIO (goal <= $GOAL_P50_RATIO), p99 latency $P99_RATIO" \
     "(goal <= $GOAL_P99_RATIO), CPU per relay $CPU_RATIO (goal <= $GOAL_CPU_RATIO); goal met: $GOAL_MET"
 printf '{"mode":"%s","bots":%s,"hz":%s,"seconds":%s,"warmup":%s,"runs":%s,"delivery":%s,"p50_ms":%s,"p99_ms":%s,"relays_per_s":%s,"server_cpu_s":%s,"server_window_cpu_s":%s,"server_peak_rss_kb":%s,"baseline_delivery":%s,"baseline_p50_ms":%s,"baseline_p99_ms":%s,"baseline_relays_per_s":%s,"baseline_cpu_s":%s,"baseline_window_cpu_s":%s,"baseline_peak_rss_kb":%s,"server_cpu_per_relay_us":%s,"baseline_cpu_per_relay_us":%s,"p50_ratio":%s,"p99_ratio":%s,"cpu_ratio":%s,"latency_ratio":%s,"goal":{"p50_ratio":%s,"p99_ratio":%s,"cpu_ratio":%s,"delivery":%s},"goal_met":%s,"server_runs":%s,"baseline_runs":%s,"status":"%s"}\n' \
-    "$MODE" "$BOTS" "$HZ" "$DURATION" "$WARMUP" "$RUNS" "$S_delivery" "$S_p50_ms" "$S_p99_ms" "$S_relays_per_s" \
-    "$S_cpu_s" "$S_window_cpu_s" "$S_peak_rss_kb" "$B_delivery" "$B_p50_ms" "$B_p99_ms" "$B_relays_per_s" "$B_cpu_s" \
-    "$B_window_cpu_s" "$B_peak_rss_kb" "$S_cpu_per_relay_us" "$B_cpu_per_relay_us" "$P50_RATIO" "$P99_RATIO" \
-    "$CPU_RATIO" "$P99_RATIO" "$GOAL_P50_RATIO" "$GOAL_P99_RATIO" "$GOAL_CPU_RATIO" "$GOAL_DELIVERY" "$GOAL_MET" \
+    "$MODE" "$BOTS" "$HZ" "$DURATION" "$WARMUP" "$RUNS" \
+    "${S[delivery]}" "${S[p50_ms]}" "${S[p99_ms]}" "${S[relays_per_s]}" "${S[cpu_s]}" "${S[window_cpu_s]}" \
+    "${S[peak_rss_kb]}" "${B[delivery]}" "${B[p50_ms]}" "${B[p99_ms]}" "${B[relays_per_s]}" "${B[cpu_s]}" \
+    "${B[window_cpu_s]}" "${B[peak_rss_kb]}" "${S[cpu_per_relay_us]}" "${B[cpu_per_relay_us]}" \
+    "$P50_RATIO" "$P99_RATIO" "$CPU_RATIO" "$P99_RATIO" \
+    "$GOAL_P50_RATIO" "$GOAL_P99_RATIO" "$GOAL_CPU_RATIO" "$GOAL_DELIVERY" "$GOAL_MET" \
     "$(runs_json server)" "$(runs_json baseline)" "$STATUS"
 [ "$STATUS" = ok ]

@@ -40,7 +40,7 @@ const SScalarFigure g_aScalars[] = {
     {"orvn_ticks_total", "counter", "Ticks run since start-up.", &SMetricsSnapshot::ullTicks},
     {"orvn_messages_received_total", "counter", "Messages taken from the transport.",
      &SMetricsSnapshot::ullMessagesReceived},
-    {"orvn_messages_sent_total", "counter", "Messages handed to the transport (a broadcast counts once).",
+    {"orvn_messages_sent_total", "counter", "Messages handed to the transport (a broadcast counts once, a relay once per recipient).",
      &SMetricsSnapshot::ullMessagesSent},
     {"orvn_bytes_received_total", "counter", "Bytes the transport received from connections, on the wire.",
      &SMetricsSnapshot::ullBytesReceived},

@@ -78,7 +78,7 @@ public:
     // Main thread: events as they happen.
     void CountTick(uint64_t ullMicroseconds);
     void AddStageTime(int nSlot, uint64_t ullMicroseconds);
-    void CountRelay() { ++m_Counts.ullRelaysSent; }
+    void CountRelays(int nCount) { m_Counts.ullRelaysSent += static_cast<uint64_t>(nCount); }
     void CountConnection() { ++m_Counts.ullConnectionsAccepted; }
     void CountJoinRefused(uint8_t byCode);
     void CountKick(EKickReason eReason);

@@ -65,9 +65,14 @@ void CServer::RunTick()
     CConsoleCommands::RunPending(*this);
     // Nothing of the world runs until start-up has finished.
     if (!m_bEntityProcessing)
+    {
+        m_pNetwork->FlushSends();
         return;
+    }
     // Players: pending kicks, relays, far lists, away checks.
     MeasureStage(*this, PERF_PLAYERS, [this] { m_pPlayerPool->ProcessAll(); });
+    // The relays leave together now rather than at the transport's next cycle.
+    m_pNetwork->FlushSends();
     // Vehicles: respawn rules, unoccupied relays, update and respawn events.
     MeasureStage(*this, PERF_VEHICLES, [this] { m_pVehiclePool->Process(); });
     // Collected pickups that show again, then moving objects' grid cells.
@@ -81,6 +86,8 @@ void CServer::RunTick()
     m_KeyBinds.BroadcastChanged();
     // Plugins' frame event, last of all.
     MeasureStage(*this, PERF_FRAME_EVENT, [this] { g_pPluginManager->OnServerFrame(m_fFrameTime); });
+    // What the stages after the relays queued leaves now as well.
+    m_pNetwork->FlushSends();
 }
 
 float CServer::MeasureFrameTime()

@@ -42,7 +42,7 @@ int StreamLength(const RakNet::BitStream& stream)
 
 CNetwork::CNetwork(INetPeer* pPeer)
     : m_bIsServer(false), m_pPeer(pPeer), m_bConnectionRateLimit(false), m_ullMessagesReceived(0),
-      m_ullMessagesSent(0)
+      m_ullMessagesSent(0), m_bSendsPending(false)
 {
     memset(m_apfnHandlers, 0, sizeof(m_apfnHandlers));
 }
@@ -137,8 +137,10 @@ bool CNetwork::SendFileList(int nSlot, uint16_t usSetId, const char* szRoot, con
 {
     if (!m_pPeer || nSlot < 0)
         return false;
-    return m_pPeer->SendFileList(nSlot, usSetId, szRoot, pFiles, nCount, NET_HIGH_PRIORITY, STORE_CHANNEL,
-                                 STORE_PIECE_SIZE);
+    const bool bStarted = m_pPeer->SendFileList(nSlot, usSetId, szRoot, pFiles, nCount, NET_HIGH_PRIORITY,
+                                                STORE_CHANNEL, STORE_PIECE_SIZE);
+    m_bSendsPending = m_bSendsPending || bStarted;
+    return bStarted;
 }
 
 // The transport's connection events become the two internal identifiers;
@@ -186,6 +188,7 @@ void CNetwork::SendToPlayer(int nSlot, const RakNet::BitStream& stream, int nPri
         return;
     ++m_ullMessagesSent;
     m_pPeer->Send(stream.GetData(), StreamLength(stream), nPriority, nReliability, nChannel, nSlot, false);
+    m_bSendsPending = true;
 }
 
 void CNetwork::SendToAll(const RakNet::BitStream& stream, int nPriority, int nReliability, int nChannel)
@@ -194,6 +197,7 @@ void CNetwork::SendToAll(const RakNet::BitStream& stream, int nPriority, int nRe
         return;
     ++m_ullMessagesSent;
     m_pPeer->Send(stream.GetData(), StreamLength(stream), nPriority, nReliability, nChannel, -1, true);
+    m_bSendsPending = true;
 }
 
 // A negative slot excepts nobody, which makes this a send to all.
@@ -205,6 +209,27 @@ void CNetwork::SendToAllExcept(int nSlot, const RakNet::BitStream& stream, int n
     ++m_ullMessagesSent;
     m_pPeer->Send(stream.GetData(), StreamLength(stream), nPriority, nReliability, nChannel,
                   nSlot < 0 ? -1 : nSlot, true);
+    m_bSendsPending = true;
+}
+
+void CNetwork::SendToPlayers(const int* pSlots, int nCount, const RakNet::BitStream& stream, int nPriority,
+                             int nReliability, int nChannel)
+{
+    if (!m_pPeer || !pSlots || nCount <= 0)
+        return;
+    m_ullMessagesSent += static_cast<uint64_t>(nCount);
+    m_pPeer->SendToSlots(stream.GetData(), StreamLength(stream), nPriority, nReliability, nChannel, pSlots,
+                         nCount);
+    m_bSendsPending = true;
+}
+
+// A flush with nothing sent since the last would only wake the transport.
+void CNetwork::FlushSends()
+{
+    if (!m_pPeer || !m_bSendsPending)
+        return;
+    m_bSendsPending = false;
+    m_pPeer->Flush();
 }
 
 void CNetwork::GetTraffic(SNetTraffic& traffic) const
@@ -310,6 +335,7 @@ void CNetwork::Disconnect(int nSlot, bool bSilent)
     if (!m_pPeer || nSlot < 0)
         return;
     m_pPeer->CloseConnection(nSlot, !bSilent, 0, NET_LOW_PRIORITY);
+    m_bSendsPending = true;
 }
 
 void CNetwork::KeepConnection(int nSlot)

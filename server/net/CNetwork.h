@@ -89,6 +89,12 @@ public:
     void SendToAll(const RakNet::BitStream& stream, int nPriority, int nReliability, int nChannel);
     void SendToAllExcept(int nSlot, const RakNet::BitStream& stream, int nPriority, int nReliability,
                          int nChannel);
+    // The same message to each of nCount slots, handed to the transport once.
+    void SendToPlayers(const int* pSlots, int nCount, const RakNet::BitStream& stream, int nPriority,
+                       int nReliability, int nChannel);
+    // Every send so far leaves now; the tick calls it once its relays are
+    // queued and again at its end. Nothing happens when nothing was sent.
+    void FlushSends();
 
     // Identifiers below 256 take one byte, others two: 133 + (id >> 8), id & 0xFF.
     static void WriteMessageId(RakNet::BitStream& stream, int nId);
@@ -142,4 +148,6 @@ private:
     // Messages taken from and handed to the transport, for the whole run.
     uint64_t m_ullMessagesReceived;
     uint64_t m_ullMessagesSent;
+    // Set by every send and close, cleared by FlushSends.
+    bool m_bSendsPending;
 };

@@ -106,6 +106,12 @@ bool CRakNetPeer::Startup(int nMaxConnections, int nPort, const char* szBindHost
     }
     // Installed before the socket exists, so no datagram slips past it.
     m_pPeer->SetIncomingDatagramEventHandler(OnIncomingDatagram);
+    // The tick flushes its messages (Flush), so the transport sends when
+    // asked rather than on every datagram that arrives, and moves its
+    // datagrams in batches; these settings are the server's alone.
+    m_pPeer->SetSendsWaitForFlush(true);
+    m_pPeer->SetDatagramBatching(true);
+    m_pPeer->SetReceiveBatching(true);
     if (m_pPeer->Startup(static_cast<unsigned int>(nMaxConnections), &socket, 1) != RakNet::RAKNET_STARTED)
         return false;
     if (!m_pFileTransfer)
@@ -218,6 +224,39 @@ void CRakNetPeer::Send(const uint8_t* pData, int nLength, int nPriority, int nRe
     m_pPeer->Send(reinterpret_cast<const char*>(pData), nLength, static_cast<PacketPriority>(nPriority),
                   static_cast<PacketReliability>(nReliability), static_cast<char>(nChannel), target,
                   bBroadcast);
+}
+
+// The recipients carry their connection index, so that the transport finds
+// each without a search; slots without a connection are left out, as Send()
+// leaves them out.
+void CRakNetPeer::SendToSlots(const uint8_t* pData, int nLength, int nPriority, int nReliability,
+                              int nChannel, const int* pSlots, int nCount)
+{
+    if (!pData || nLength <= 0 || !pSlots)
+        return;
+    int nNext = 0;
+    while (nNext < nCount)
+    {
+        unsigned int uiTargets = 0;
+        for (; nNext < nCount && uiTargets < SLOT_COUNT; ++nNext)
+        {
+            RakNet::SystemAddress address = AddressOfSlot(m_pPeer, pSlots[nNext]).systemAddress;
+            if (address == RakNet::UNASSIGNED_SYSTEM_ADDRESS)
+                continue;
+            address.systemIndex = static_cast<RakNet::SystemIndex>(pSlots[nNext]);
+            m_aSendTargets[uiTargets++] = address;
+        }
+        if (uiTargets > 0)
+            m_pPeer->SendToSystemList(reinterpret_cast<const char*>(pData), nLength,
+                                      static_cast<PacketPriority>(nPriority),
+                                      static_cast<PacketReliability>(nReliability),
+                                      static_cast<char>(nChannel), m_aSendTargets, uiTargets);
+    }
+}
+
+void CRakNetPeer::Flush()
+{
+    m_pPeer->FlushSends();
 }
 
 // A connection already closing is closed too: a silent close then ends it at

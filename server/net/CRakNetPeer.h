@@ -34,6 +34,9 @@ public:
 
     void Send(const uint8_t* pData, int nLength, int nPriority, int nReliability, int nChannel, int nSlot,
               bool bBroadcast) override;
+    void SendToSlots(const uint8_t* pData, int nLength, int nPriority, int nReliability, int nChannel,
+                     const int* pSlots, int nCount) override;
+    void Flush() override;
     void CloseConnection(int nSlot, bool bNotify, int nChannel, int nPriority) override;
     void KeepConnection(int nSlot) override;
 
@@ -84,4 +87,6 @@ private:
     uint64_t m_ullClosedSent = 0;
     // Store downloads: created by a successful Startup, released after the peer.
     CStoreFileTransfer* m_pFileTransfer;
+    // The recipients of one SendToSlots call; refilled by every call.
+    RakNet::SystemAddress m_aSendTargets[SLOT_COUNT];
 };

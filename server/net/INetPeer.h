@@ -48,6 +48,17 @@ public:
     // to every connection, except nSlot when nSlot >= 0.
     virtual void Send(const uint8_t* pData, int nLength, int nPriority, int nReliability, int nChannel,
                       int nSlot, bool bBroadcast) = 0;
+    // The same message to each of nCount connections, as Send() to each in
+    // turn would; a transport may hand it over once for all of them.
+    virtual void SendToSlots(const uint8_t* pData, int nLength, int nPriority, int nReliability, int nChannel,
+                             const int* pSlots, int nCount)
+    {
+        for (int i = 0; i < nCount; ++i)
+            Send(pData, nLength, nPriority, nReliability, nChannel, pSlots[i], false);
+    }
+    // Has every send so far leave now instead of when the transport's own
+    // cycle comes round. A transport that sends at once has nothing to do.
+    virtual void Flush() {}
     virtual void CloseConnection(int nSlot, bool bNotify, int nChannel, int nPriority) = 0;
     // The slot's connection has joined: when every slot is taken, the
     // transport makes room for a newcomer by closing the oldest connection

@@ -13,9 +13,9 @@
 // The once-per-tick relay of a player's newest synced state. It is the
 // server's busiest path: the record is built once from the stored fields
 // and written once into a stream on the stack, and the same bytes go to
-// every observer. Only a player standing on a vehicle or object may need a
-// second stream, carrying its offset from the surface instead of its world
-// position.
+// every observer, handed to the network once for all of them. Only a player
+// standing on a vehicle or object may need a second stream, carrying its
+// offset from the surface instead of its world position.
 
 namespace
 {
@@ -55,10 +55,34 @@ bool HoldsSurface(const CStreamer* pStreamer, const CPlayer* pPlayer, bool bVehi
     return bVehicle ? pStreamer->IsVehicleStreamed(pPlayer, nId) : pStreamer->IsObjectStreamed(pPlayer, nId);
 }
 
-void SendUnreliable(CNetwork* pNetwork, const CPlayer* pTo, const RakNet::BitStream& stream)
+// The observers one relay stream goes to, in the streamer's order; lives on
+// the stack for one relay.
+struct SRecipients
 {
-    GetMetrics().CountRelay();
-    pNetwork->SendToPlayer(pTo->GetSlot(), stream, NET_HIGH_PRIORITY, NET_UNRELIABLE, 0);
+    int anSlots[MAX_PLAYER_SLOTS];
+    int nCount = 0;
+
+    void Add(const CPlayer* pPlayer)
+    {
+        if (nCount < MAX_PLAYER_SLOTS)
+            anSlots[nCount++] = pPlayer->GetSlot();
+    }
+};
+
+void SendUnreliable(CNetwork* pNetwork, const SRecipients& recipients, const RakNet::BitStream& stream)
+{
+    GetMetrics().CountRelays(recipients.nCount);
+    pNetwork->SendToPlayers(recipients.anSlots, recipients.nCount, stream, NET_HIGH_PRIORITY, NET_UNRELIABLE,
+                            0);
+}
+
+// Every observer of the player.
+SRecipients ObserversOf(CPlayer* pPlayer, CStreamer* pStreamer)
+{
+    SRecipients recipients;
+    pStreamer->ForEachObserverOfPlayer(pPlayer,
+                                       [&](CPlayer* pObserver, CPlayer*) { recipients.Add(pObserver); });
+    return recipients;
 }
 
 void WriteOnFoot(RakNet::BitStream& stream, const CPlayer* pPlayer, const SOnFootSyncRecord& record)
@@ -88,20 +112,25 @@ void RelayOnFoot(CPlayer* pPlayer, CStreamer* pStreamer, CNetwork* pNetwork)
     int nSurface = 0;
     if (!SurfaceOf(pPlayer, bVehicle, nSurface) || !HoldsSurface(pStreamer, pPlayer, bVehicle, nSurface))
     {
-        pStreamer->ForEachObserverOfPlayer(pPlayer, [&](CPlayer* pObserver, CPlayer*)
-                                           { SendUnreliable(pNetwork, pObserver, world); });
+        SendUnreliable(pNetwork, ObserversOf(pPlayer, pStreamer), world);
         return;
     }
     record.vPosition = pPlayer->m_vSurfaceOffset;
     RakNet::BitStream offset;
     WriteOnFoot(offset, pPlayer, record);
-    pStreamer->ForEachObserverOfPlayer(
-        pPlayer,
-        [&](CPlayer* pObserver, CPlayer*)
-        {
-            SendUnreliable(pNetwork, pObserver,
-                           HoldsSurface(pStreamer, pObserver, bVehicle, nSurface) ? offset : world);
-        });
+    SRecipients worldRecipients;
+    SRecipients offsetRecipients;
+    pStreamer->ForEachObserverOfPlayer(pPlayer,
+                                       [&](CPlayer* pObserver, CPlayer*)
+                                       {
+                                           SRecipients& recipients =
+                                               HoldsSurface(pStreamer, pObserver, bVehicle, nSurface)
+                                                   ? offsetRecipients
+                                                   : worldRecipients;
+                                           recipients.Add(pObserver);
+                                       });
+    SendUnreliable(pNetwork, offsetRecipients, offset);
+    SendUnreliable(pNetwork, worldRecipients, world);
 }
 
 // A player in a vehicle is relayed only while its own client holds the vehicle.
@@ -132,8 +161,7 @@ void RelayDriver(CPlayer* pPlayer, CStreamer* pStreamer, CNetwork* pNetwork)
     stream.Write(pPlayer->GetSlot());
     stream.Write(driver);
     stream.Write(vehicle);
-    pStreamer->ForEachObserverOfPlayer(pPlayer, [&](CPlayer* pObserver, CPlayer*)
-                                       { SendUnreliable(pNetwork, pObserver, stream); });
+    SendUnreliable(pNetwork, ObserversOf(pPlayer, pStreamer), stream);
 }
 
 void RelayPassenger(CPlayer* pPlayer, CStreamer* pStreamer, CNetwork* pNetwork)
@@ -150,8 +178,7 @@ void RelayPassenger(CPlayer* pPlayer, CStreamer* pStreamer, CNetwork* pNetwork)
     CNetwork::WriteMessageId(stream, ID_PASSENGER_SYNC);
     stream.Write(pPlayer->GetSlot());
     stream.Write(passenger);
-    pStreamer->ForEachObserverOfPlayer(pPlayer, [&](CPlayer* pObserver, CPlayer*)
-                                       { SendUnreliable(pNetwork, pObserver, stream); });
+    SendUnreliable(pNetwork, ObserversOf(pPlayer, pStreamer), stream);
 }
 } // namespace
 

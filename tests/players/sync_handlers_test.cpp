@@ -48,6 +48,32 @@ TEST_F(SyncHandlersTest, TwoSyncsInOneTickGiveOneRelayWithTheSecondState)
         EXPECT_EQ(sent.nReliability, 0);
 }
 
+// The tick hands its relays to the network at once: a flush follows the last
+// relay of the player pass, before the tick ends, and every flush follows
+// something sent since the one before.
+TEST_F(SyncHandlersTest, TheTickFlushesTheRelaysItQueued)
+{
+    SpawnPair();
+    Queue(0, OnFootBytes(0, OnFoot(1.0f, 2.0f, 3.0f)));
+    Queue(1, OnFootBytes(0, OnFoot(9.0f, 2.0f, 3.0f)));
+    Harness().Tick();
+
+    const std::vector<nettest::SSentMessage>& sent = Peer().Sent();
+    size_t nLastRelay = 0;
+    for (size_t i = 0; i < sent.size(); ++i)
+        if (sent[i].Id() == wire::SV_ONFOOT_RELAY)
+            nLastRelay = i + 1;
+    ASSERT_EQ(OnFootRelaysTo(0).size() + OnFootRelaysTo(1).size(), 2u);
+    EXPECT_TRUE(std::any_of(Peer().Flushes().begin(), Peer().Flushes().end(),
+                            [&](size_t nSentBefore) { return nSentBefore >= nLastRelay; }));
+    size_t nPrevious = 0;
+    for (size_t nSentBefore : Peer().Flushes())
+    {
+        EXPECT_GT(nSentBefore, nPrevious);
+        nPrevious = nSentBefore;
+    }
+}
+
 // The relay is built from the stored state: health the client may not raise
 // and ammunition from the slot in hand, not the figures it reported.
 TEST_F(SyncHandlersTest, RelayCarriesTheStoredRatherThanTheReportedState)

@@ -120,10 +120,13 @@ public:
     std::vector<SSentMessage> SentTo(int nSlot) const;
     std::vector<SSentMessage> SentTo(int nSlot, int nId) const;
     const std::vector<SClosedConnection>& Closed() const { return m_closed; }
+    // One entry per Flush call: how many of Sent() were sent before it.
+    const std::vector<size_t>& Flushes() const { return m_flushes; }
     void ClearSent()
     {
         m_sent.clear();
         m_closed.clear();
+        m_flushes.clear();
     }
 
     // ---- Store transfers: accepted sends, and their completion on demand. ----
@@ -170,6 +173,7 @@ public:
                       int nCount, int nPriority, int nChannel, int nPieceSize) override;
     bool TakeFinishedFileList(int& nSlot) override;
     int CountFileLists() const override { return static_cast<int>(m_runningFileLists.size()); }
+    void Flush() override { m_flushes.push_back(m_sent.size()); }
 
 private:
     struct SQueued
@@ -187,6 +191,7 @@ private:
     int m_nOutstanding = 0;
     std::vector<SSentMessage> m_sent;
     std::vector<SClosedConnection> m_closed;
+    std::vector<size_t> m_flushes;
     std::map<int, SAddress> m_addresses;
     std::map<int, int> m_pings;
     std::vector<SFileListSend> m_fileLists;

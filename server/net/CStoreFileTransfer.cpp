@@ -56,10 +56,10 @@ unsigned int CStoreFileTransfer::CReader::GetFilePart(const char* szFileName, un
     return uiWant;
 }
 
-void CStoreFileTransfer::CProgress::OnFilePush(const char*, unsigned int, unsigned int, unsigned int, bool,
-                                               RakNet::SystemAddress address, unsigned short usSetId)
+void CStoreFileTransfer::CProgress::OnFilePush(const char*, unsigned int, unsigned int, unsigned int uiBytes,
+                                               bool, RakNet::SystemAddress address, unsigned short usSetId)
 {
-    m_pOwner->OnPiecePushed(address, usSetId);
+    m_pOwner->OnPiecePushed(address, usSetId, uiBytes);
 }
 
 void CStoreFileTransfer::CProgress::OnFilePushesComplete(RakNet::SystemAddress address,
@@ -76,7 +76,7 @@ void CStoreFileTransfer::CProgress::OnSendAborted(RakNet::SystemAddress address)
 CStoreFileTransfer::CStoreFileTransfer() : m_Progress(this)
 {
     for (SRunning& running : m_aRunning)
-        running = {false, RakNet::UNASSIGNED_SYSTEM_ADDRESS, 0, 0, 0, false, false};
+        running = {false, RakNet::UNASSIGNED_SYSTEM_ADDRESS, 0, 0, 0, false, false, 0};
 }
 
 CStoreFileTransfer::~CStoreFileTransfer()
@@ -103,11 +103,13 @@ bool CStoreFileTransfer::SendSet(int nSlot, const RakNet::SystemAddress& address
     if (nSlot < 0 || nSlot >= MAX_SLOTS || nCount < 0 || (nCount > 0 && !pFiles) ||
         BytesQueuedFor(address, uiPieceSize) >= uiPieceSize)
         return false;
+    const double dTakenIn = BytesTakenIn(address);
     {
         std::lock_guard<std::mutex> lock(m_Mutex);
-        if (m_aRunning[nSlot].bActive)
+        SRunning& running = m_aRunning[nSlot];
+        if (running.bActive || !PieceTakenIn(running, address, dTakenIn))
             return false;
-        m_aRunning[nSlot] = {true, address, usSetId, uiPieceSize, 0, false, false};
+        running = {true, address, usSetId, uiPieceSize, 0, false, false, running.dPushedMark};
     }
     m_Reader.SetRoot(szRoot);
     unsigned int uiTotal = 0;
@@ -176,22 +178,32 @@ void CStoreFileTransfer::Finish(int nSlot)
     m_Finished.push_back(nSlot);
 }
 
-// Read thread: RakNet hands a piece to the peer; the client owes an acknowledgement.
-void CStoreFileTransfer::OnPiecePushed(const RakNet::SystemAddress& address, uint16_t usSetId)
+// Read thread: RakNet is about to hand a piece of uiBytes to the peer; the
+// client owes an acknowledgement.
+void CStoreFileTransfer::OnPiecePushed(const RakNet::SystemAddress& address, uint16_t usSetId,
+                                       unsigned int uiBytes)
 {
+    const double dTakenIn = BytesTakenIn(address);
     std::lock_guard<std::mutex> lock(m_Mutex);
     const int nSlot = FindRunning(address, usSetId);
-    if (nSlot >= 0)
-        ++m_aRunning[nSlot].nUnacknowledged;
+    if (nSlot < 0)
+        return;
+    ++m_aRunning[nSlot].nUnacknowledged;
+    m_aRunning[nSlot].dPushedMark = dTakenIn + uiBytes;
 }
 
-// Read thread: the piece just counted was the set's last.
+// Read thread: the piece just counted was the set's last. A client that
+// acknowledges ahead of time may already have acknowledged it; its word
+// finishes the set then, as it would a moment later.
 void CStoreFileTransfer::OnLastPushed(const RakNet::SystemAddress& address, uint16_t usSetId)
 {
     std::lock_guard<std::mutex> lock(m_Mutex);
     const int nSlot = FindRunning(address, usSetId);
-    if (nSlot >= 0)
-        m_aRunning[nSlot].bLastPushed = true;
+    if (nSlot < 0)
+        return;
+    m_aRunning[nSlot].bLastPushed = true;
+    if (m_aRunning[nSlot].nUnacknowledged == 0)
+        Finish(nSlot);
 }
 
 // A client acknowledges each piece once it has it whole. Only an
@@ -214,6 +226,22 @@ void CStoreFileTransfer::OnPieceAcknowledged(const RakNet::Packet& packet)
         running.bNextDue = m_bAnyDue = true;
     else if (running.nUnacknowledged == 0)
         Finish(nSlot);
+}
+
+double CStoreFileTransfer::BytesTakenIn(const RakNet::SystemAddress& address)
+{
+    RakNet::RakNetStatistics statistics;
+    if (!rakPeerInterface || !rakPeerInterface->GetStatistics(address, &statistics))
+        return 0;
+    return static_cast<double>(statistics.runningTotal[RakNet::USER_MESSAGE_BYTES_PUSHED]);
+}
+
+// A connection's total only grows, so a piece counts as taken in at the
+// latest when it is; other messages may let it count a little early.
+bool CStoreFileTransfer::PieceTakenIn(const SRunning& running, const RakNet::SystemAddress& address,
+                                      double dTakenIn) const
+{
+    return !(running.address == address) || dTakenIn >= running.dPushedMark;
 }
 
 double CStoreFileTransfer::BytesQueuedFor(const RakNet::SystemAddress& address, unsigned int uiFull)
@@ -241,6 +269,7 @@ void CStoreFileTransfer::Update()
         RakNet::SystemAddress address;
         uint16_t usSetId = 0;
         unsigned int uiPieceSize = 0;
+        double dPushedMark = 0;
         {
             std::lock_guard<std::mutex> lock(m_Mutex);
             const SRunning& running = m_aRunning[nSlot];
@@ -249,8 +278,9 @@ void CStoreFileTransfer::Update()
             address = running.address;
             usSetId = running.usSetId;
             uiPieceSize = running.uiPieceSize;
+            dPushedMark = running.dPushedMark;
         }
-        if (BytesQueuedFor(address, uiPieceSize) >= uiPieceSize)
+        if (BytesTakenIn(address) < dPushedMark || BytesQueuedFor(address, uiPieceSize) >= uiPieceSize)
         {
             m_bAnyDue = true;
             continue;
@@ -313,6 +343,7 @@ void CStoreFileTransfer::Forget(int nSlot)
     std::lock_guard<std::mutex> lock(m_Mutex);
     m_aRunning[nSlot].bActive = false;
     m_aRunning[nSlot].bNextDue = false;
+    m_aRunning[nSlot].dPushedMark = 0;
     // A completion not yet taken belongs to the connection that ended, not
     // to the next one in the slot.
     for (auto it = m_Finished.begin(); it != m_Finished.end();)

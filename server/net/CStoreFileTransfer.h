@@ -101,6 +101,12 @@ private:
         // A piece was acknowledged; the next one waits for the connection's
         // queues to hold less than a piece.
         bool bNextDue;
+        // The last piece handed to the peer has reached the connection's
+        // queues once the bytes the connection took in reach this mark. A
+        // piece handed over may wait in the peer's command queue, which no
+        // statistic shows, until the next flush. Kept after the set ends, so
+        // that a next set waits for it too; cleared with the connection.
+        double dPushedMark;
     };
 
     // The slot running set usSetId to the address; -1 for none. Under m_Mutex.
@@ -109,7 +115,11 @@ private:
     void Finish(int nSlot);
     // Bytes the connection's send and resend queues hold; unknown counts as full.
     double BytesQueuedFor(const RakNet::SystemAddress& address, unsigned int uiFull);
-    void OnPiecePushed(const RakNet::SystemAddress& address, uint16_t usSetId);
+    // Bytes of messages the connection has taken into its queues so far.
+    double BytesTakenIn(const RakNet::SystemAddress& address);
+    // Whether the last piece handed over for the address has reached its queues. Under m_Mutex.
+    bool PieceTakenIn(const SRunning& running, const RakNet::SystemAddress& address, double dTakenIn) const;
+    void OnPiecePushed(const RakNet::SystemAddress& address, uint16_t usSetId, unsigned int uiBytes);
     void OnLastPushed(const RakNet::SystemAddress& address, uint16_t usSetId);
     void OnPieceAcknowledged(const RakNet::Packet& packet);
     void OnAborted(const RakNet::SystemAddress& address);

@@ -331,8 +331,10 @@ fi
 echo "$SIDE_A against $SIDE_B; medians of $RUNS runs each: server p50 ${S[p50_ms]} ms p99 ${S[p99_ms]} ms," \
     "${S[cpu_per_relay_us]} us CPU per relay, delivery ${S[delivery]}; baseline p50 ${B[p50_ms]} ms" \
     "p99 ${B[p99_ms]} ms, ${B[cpu_per_relay_us]} us CPU per relay, delivery ${B[delivery]}"
-echo "server / baseline: p50 latency $P50_RATIO (goal <= $GOAL_P50_RATIO), p99 latency $P99_RATIO" \
-    "(goal <= $GOAL_P99_RATIO), CPU per relay $CPU_RATIO (goal <= $GOAL_CPU_RATIO); goal met: $GOAL_MET"
+# "(goal <= LIMIT)", or "(no goal)" for a ratio this comparison does not judge.
+goal_text() { if [ "$1" = null ]; then echo "(no goal)"; else echo "(goal <= $1)"; fi; }
+echo "$SIDE_A / $SIDE_B: p50 latency $P50_RATIO $(goal_text $GOAL_P50_RATIO), p99 latency $P99_RATIO" \
+    "$(goal_text $GOAL_P99_RATIO), CPU per relay $CPU_RATIO $(goal_text $GOAL_CPU_RATIO); goal met: $GOAL_MET"
 printf '{"mode":"%s","compare":"%s","bots":%s,"hz":%s,"seconds":%s,"warmup":%s,"runs":%s,"delivery":%s,"p50_ms":%s,"p99_ms":%s,"relays_per_s":%s,"server_cpu_s":%s,"server_window_cpu_s":%s,"server_peak_rss_kb":%s,"baseline_delivery":%s,"baseline_p50_ms":%s,"baseline_p99_ms":%s,"baseline_relays_per_s":%s,"baseline_cpu_s":%s,"baseline_window_cpu_s":%s,"baseline_peak_rss_kb":%s,"server_cpu_per_relay_us":%s,"baseline_cpu_per_relay_us":%s,"p50_ratio":%s,"p99_ratio":%s,"cpu_ratio":%s,"latency_ratio":%s,"goal":{"p50_ratio":%s,"p99_ratio":%s,"cpu_ratio":%s,"delivery":%s},"goal_met":%s,"server_runs":%s,"baseline_runs":%s,"status":"%s"}\n' \
     "$MODE" "$COMPARE" "$BOTS" "$HZ" "$DURATION" "$WARMUP" "$RUNS" \
     "${S[delivery]}" "${S[p50_ms]}" "${S[p99_ms]}" "${S[relays_per_s]}" "${S[cpu_s]}" "${S[window_cpu_s]}" \

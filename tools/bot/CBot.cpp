@@ -75,12 +75,23 @@ CBot::~CBot()
     Release();
 }
 
+// A bot caught between its connection attempt and the acceptance (the run
+// ended, or the attempt failed) may already hold a connection on the server
+// that its transport completed on its own; that one is told too, or the
+// server would keep it until its join deadline.
 void CBot::Close()
 {
-    if (m_pPeer != nullptr && m_serverAddress != RakNet::UNASSIGNED_SYSTEM_ADDRESS)
+    if (m_pPeer == nullptr)
     {
-        m_pPeer->CloseConnection(m_serverAddress, true);
+        return;
     }
+    RakNet::SystemAddress server = m_serverAddress;
+    if (server == RakNet::UNASSIGNED_SYSTEM_ADDRESS)
+    {
+        server = RakNet::SystemAddress(m_config.strHost.c_str(), m_config.usPort);
+        m_pPeer->CancelConnectionAttempt(server);
+    }
+    m_pPeer->CloseConnection(server, true);
 }
 
 void CBot::Release()

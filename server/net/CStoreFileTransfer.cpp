@@ -100,14 +100,15 @@ bool CStoreFileTransfer::SendSet(int nSlot, const RakNet::SystemAddress& address
                                  const char* szRoot, const SNetFileEntry* pFiles, int nCount,
                                  PacketPriority ePriority, char cChannel, unsigned int uiPieceSize)
 {
-    if (nSlot < 0 || nSlot >= MAX_SLOTS || nCount < 0 || (nCount > 0 && !pFiles) ||
-        BytesQueuedFor(address, uiPieceSize) >= uiPieceSize)
+    if (nSlot < 0 || nSlot >= MAX_SLOTS || nCount < 0 || (nCount > 0 && !pFiles))
         return false;
-    const double dTakenIn = BytesTakenIn(address);
+    const SQueues queues = ReadQueues(address, uiPieceSize);
+    if (queues.dQueued >= uiPieceSize)
+        return false;
     {
         std::lock_guard<std::mutex> lock(m_Mutex);
         SRunning& running = m_aRunning[nSlot];
-        if (running.bActive || !PieceTakenIn(running, address, dTakenIn))
+        if (running.bActive || !PieceTakenIn(running, address, queues.dTakenIn))
             return false;
         running = {true, address, usSetId, uiPieceSize, 0, false, false, running.dPushedMark};
     }
@@ -183,7 +184,7 @@ void CStoreFileTransfer::Finish(int nSlot)
 void CStoreFileTransfer::OnPiecePushed(const RakNet::SystemAddress& address, uint16_t usSetId,
                                        unsigned int uiBytes)
 {
-    const double dTakenIn = BytesTakenIn(address);
+    const double dTakenIn = ReadQueues(address, uiBytes).dTakenIn;
     std::lock_guard<std::mutex> lock(m_Mutex);
     const int nSlot = FindRunning(address, usSetId);
     if (nSlot < 0)
@@ -228,14 +229,6 @@ void CStoreFileTransfer::OnPieceAcknowledged(const RakNet::Packet& packet)
         Finish(nSlot);
 }
 
-double CStoreFileTransfer::BytesTakenIn(const RakNet::SystemAddress& address)
-{
-    RakNet::RakNetStatistics statistics;
-    if (!rakPeerInterface || !rakPeerInterface->GetStatistics(address, &statistics))
-        return 0;
-    return static_cast<double>(statistics.runningTotal[RakNet::USER_MESSAGE_BYTES_PUSHED]);
-}
-
 // A connection's total only grows, so a piece counts as taken in at the
 // latest when it is; other messages may let it count a little early.
 bool CStoreFileTransfer::PieceTakenIn(const SRunning& running, const RakNet::SystemAddress& address,
@@ -244,15 +237,17 @@ bool CStoreFileTransfer::PieceTakenIn(const SRunning& running, const RakNet::Sys
     return !(running.address == address) || dTakenIn >= running.dPushedMark;
 }
 
-double CStoreFileTransfer::BytesQueuedFor(const RakNet::SystemAddress& address, unsigned int uiFull)
+CStoreFileTransfer::SQueues CStoreFileTransfer::ReadQueues(const RakNet::SystemAddress& address,
+                                                           unsigned int uiFull)
 {
     RakNet::RakNetStatistics statistics;
     if (!rakPeerInterface || !rakPeerInterface->GetStatistics(address, &statistics))
-        return uiFull;
-    double dQueued = statistics.bytesInResendBuffer;
+        return {static_cast<double>(uiFull), 0};
+    SQueues queues = {static_cast<double>(statistics.bytesInResendBuffer),
+                      static_cast<double>(statistics.runningTotal[RakNet::USER_MESSAGE_BYTES_PUSHED])};
     for (double dBytes : statistics.bytesInSendBuffer)
-        dQueued += dBytes;
-    return dQueued;
+        queues.dQueued += dBytes;
+    return queues;
 }
 
 // An acknowledged piece has left the client's way; the next one goes once
@@ -280,7 +275,8 @@ void CStoreFileTransfer::Update()
             uiPieceSize = running.uiPieceSize;
             dPushedMark = running.dPushedMark;
         }
-        if (BytesTakenIn(address) < dPushedMark || BytesQueuedFor(address, uiPieceSize) >= uiPieceSize)
+        const SQueues queues = ReadQueues(address, uiPieceSize);
+        if (queues.dTakenIn < dPushedMark || queues.dQueued >= uiPieceSize)
         {
             m_bAnyDue = true;
             continue;

@@ -113,10 +113,15 @@ private:
     int FindRunning(const RakNet::SystemAddress& address, uint16_t usSetId) const;
     // Ends the slot's set as finished. Under m_Mutex.
     void Finish(int nSlot);
-    // Bytes the connection's send and resend queues hold; unknown counts as full.
-    double BytesQueuedFor(const RakNet::SystemAddress& address, unsigned int uiFull);
-    // Bytes of messages the connection has taken into its queues so far.
-    double BytesTakenIn(const RakNet::SystemAddress& address);
+    // A connection's queues at one moment: the bytes its send and resend
+    // queues hold, and the bytes of messages it has taken into them so far.
+    struct SQueues
+    {
+        double dQueued;
+        double dTakenIn;
+    };
+    // One statistics read; an unknown connection counts as holding a full piece.
+    SQueues ReadQueues(const RakNet::SystemAddress& address, unsigned int uiFull);
     // Whether the last piece handed over for the address has reached its queues. Under m_Mutex.
     bool PieceTakenIn(const SRunning& running, const RakNet::SystemAddress& address, double dTakenIn) const;
     void OnPiecePushed(const RakNet::SystemAddress& address, uint16_t usSetId, unsigned int uiBytes);
